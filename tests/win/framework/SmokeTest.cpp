@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "WinApp.h"
+TEST(Smoke, AnsiCodePageIsGbk) { EXPECT_EQ(GetACP(), 936u); }

@@ -1,0 +1,51 @@
+#pragma once
+// The scripted double of the UI seam: records every call and answers from a script. Installed for
+// the lifetime of the object.
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "UiSeam.h"
+
+class ScriptedUi : public UiSeam {
+public:
+    struct Call {
+        std::string kind;     // "ShowMessage", "ChooseFiles", "BrowseForFolder", "PickColor",
+                              // "WinExec", "ShellOpen", "ShowHelp"
+        std::string text;     // message text, command line, file, topic or dialog title
+        std::string caption;  // message caption, or the verb and parameters of ShellExecute
+        UINT flags = 0;       // message-box flags or show command
+    };
+
+    ScriptedUi();
+    ~ScriptedUi() override;
+
+    // Answers, consumed in order. A message box with no scripted answer gets IDOK (IDYES for
+    // MB_YESNO); the dialogs with no scripted answer are cancelled.
+    void AnswerMessageBox(int button) { messageAnswers_.push_back(button); }
+    void AnswerOpenFile(const std::vector<std::string>& paths) { openAnswers_.push_back(paths); }
+    void AnswerFolder(const std::string& path) { folderAnswers_.push_back(path); }
+    void AnswerColor(COLORREF color) { colorAnswers_.push_back(color); }
+
+    const std::vector<Call>& Calls() const { return calls_; }
+    // The texts of every message box shown so far.
+    std::vector<std::string> MessageTexts() const;
+    void Clear() { calls_.clear(); }
+
+    int ShowMessage(HWND owner, const std::string& text, const std::string& caption, UINT flags) override;
+    bool ChooseFiles(OPENFILENAMEA& ofn) override;
+    bool BrowseForFolder(HWND owner, const std::string& title, std::string& path) override;
+    bool PickColor(HWND owner, COLORREF& color) override;
+    UINT WinExec(const std::string& commandLine, UINT show) override;
+    HINSTANCE ShellOpen(HWND owner, const std::string& verb, const std::string& file,
+                           const std::string& parameters, const std::string& directory, int show) override;
+    HWND ShowHelp(const std::string& topic) override;
+
+private:
+    UiSeam* previous_;
+    std::vector<Call> calls_;
+    std::deque<int> messageAnswers_;
+    std::deque<std::vector<std::string>> openAnswers_;
+    std::deque<std::string> folderAnswers_;
+    std::deque<COLORREF> colorAnswers_;
+};
