@@ -11,7 +11,8 @@ struct CommandEntryOf {
     void (T::*handler)();
 };
 
-// Runs the handler of `id` from `table`; false when the table has no such id.
+// Runs the handler of `id` from `table`; false when the table has no such id. Call it where the
+// table's definition is visible (its size is part of its type), as a class's OnCommand in its .cpp.
 template <class T, size_t N>
 bool RouteCommand(T* self, const CommandEntryOf<T> (&table)[N], UINT id) {
     for (const CommandEntryOf<T>& entry : table) {

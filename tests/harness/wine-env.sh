@@ -16,9 +16,12 @@ HARNESS_PROTECTED_MOUNT=""
 
 harness_wine() { "$WINELOADER" "$@"; }
 
+# Bump when the prefix's settings change, so existing prefixes are made anew.
+HARNESS_PREFIX_VERSION=2
+
 harness_prefix() {
   local ready="$WINEPREFIX/.purgix-ready"
-  [[ -f "$ready" ]] && return 0
+  [[ -f "$ready" && "$(cat "$ready")" == "$HARNESS_PREFIX_VERSION" ]] && return 0
   echo "== making the Wine prefix $WINEPREFIX (once per build tree)" >&2
   rm -rf "$WINEPREFIX"
   harness_wine wineboot -i >/dev/null 2>&1
@@ -29,8 +32,12 @@ harness_prefix() {
     type="${drive#*:}"
     harness_wine reg add 'HKLM\Software\Wine\Drives' /v "${drive%%:*}:" /d "$type" /f >/dev/null 2>&1
   done
+  # One virtual desktop for every program: windows get Wine's own title bars (screenshots look like
+  # Windows), and destroying a shown window does not wait 2 s for a window manager that Xvfb lacks.
+  harness_wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+  harness_wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
   "$WINESERVER" -w
-  touch "$ready"
+  echo "$HARNESS_PREFIX_VERSION" > "$ready"
 }
 
 harness_drives() {

@@ -3,9 +3,9 @@
 #include "GbkText.h"
 
 // Source is UTF-8; the GBK bytes of the names are spelled out so the host test sees what Windows sees.
-// 禱 = B5 5C, 告 = B8 E6, 淺 = C9 5C.
-const std::string kPrayer = "\xB5\x5C\xB8\xE6";  // 禱告
-const std::string kShallow = "\xC9\x5C";         // 淺
+// 禱 = B6 5C, 告 = B8 E6, 淺 = 9C 5C.
+const std::string kPrayer = "\xB6\x5C\xB8\xE6";  // 禱告
+const std::string kShallow = "\x9C\x5C";         // 淺
 
 TEST(GbkPath, SplitsAtTheLastRealBackslash) {
     struct Case {
@@ -35,6 +35,6 @@ TEST(GbkPath, AppendsABackslashOnlyWhenNoneEndsThePath) {
 
 TEST(GbkPath, ALoneLeadByteAtTheEndIsNotAPairWithNothing) {
     // A truncated character must not hide a backslash before it nor read past the end.
-    EXPECT_EQ(gbk::FindLastBackslash("a\\\xB5"), 1u);
+    EXPECT_EQ(gbk::FindLastBackslash("a\\\xB6"), 1u);
     EXPECT_EQ(gbk::FindLastBackslash(std::string()), std::string::npos);
 }

@@ -1,3 +1,0 @@
-#include <gtest/gtest.h>
-#include "WinApp.h"
-TEST(Smoke, AnsiCodePageIsGbk) { EXPECT_EQ(GetACP(), 936u); }
