@@ -1,7 +1,9 @@
 #include "WinApp.h"
 
 #include <algorithm>
+#include <cstdlib>
 
+#include "DocTemplate.h"
 #include "Wnd.h"
 
 namespace {
@@ -29,7 +31,24 @@ CWinApp::CWinApp(const std::string& appName)
 }
 
 CWinApp::~CWinApp() {
+    docTemplate_.reset();
     if (theApp == this) theApp = nullptr;
+}
+
+void CWinApp::AddDocTemplate(std::unique_ptr<CSingleDocTemplate> docTemplate) { docTemplate_ = std::move(docTemplate); }
+
+void CWinApp::ParseCommandLine(CCommandLineInfo& info) const {
+    for (int i = 1; i < __argc; ++i) {
+        const char* arg = __argv[i];
+        bool isFlag = arg[0] == '/' || arg[0] == '-';
+        info.ParseParam(isFlag ? arg + 1 : arg, isFlag, i + 1 == __argc);
+    }
+}
+
+bool CWinApp::ProcessShellCommand(const CCommandLineInfo& info) {
+    if (!docTemplate_) return false;
+    std::string path = info.m_nShellCommand == CCommandLineInfo::FileOpen ? info.m_strFileName : std::string();
+    return docTemplate_->OpenDocumentFile(path) != nullptr;
 }
 
 int AfxWinMain(HINSTANCE instance, const char* commandLine, int show) {

@@ -2,10 +2,13 @@
 // The application object: start-up, the message loop and the profile store.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 class CWnd;
+class CSingleDocTemplate;
+class CCommandLineInfo;
 
 class CWinApp {
 public:
@@ -36,6 +39,17 @@ public:
                                  const std::string& defaultValue = std::string()) const;
     bool WriteProfileString(const std::string& section, const std::string& entry, const std::string& value);
 
+    // Commands that neither the view nor the frame took (About, settings ...); true when handled.
+    virtual bool OnCommand(UINT id) { return false; }
+
+    // The document template; the application keeps it until it is destroyed.
+    void AddDocTemplate(std::unique_ptr<CSingleDocTemplate> docTemplate);
+    CSingleDocTemplate* GetDocTemplate() const { return docTemplate_.get(); }
+    // Fills `info` from the process's command line (its arguments after the program's path).
+    void ParseCommandLine(CCommandLineInfo& info) const;
+    // A new document (or the one named on the command line) with its frame and view.
+    bool ProcessShellCommand(const CCommandLineInfo& info);
+
     // Modeless dialogs register themselves so the loop routes their keyboard messages.
     void AddModeless(HWND dialog);
     void RemoveModeless(HWND dialog);
@@ -57,6 +71,7 @@ private:
     HKEY OpenSectionKey(const std::string& section, bool create) const;
 
     std::vector<HWND> modeless_;
+    std::unique_ptr<CSingleDocTemplate> docTemplate_;
 };
 
 // The application object, or nullptr before it exists.

@@ -13,3 +13,10 @@
 #define IDD_PAGE_THREE    1103
 #define IDC_PAGE_EDIT     1110
 #define IDS_GREETING      2001
+#define IDR_DOCFRAME      1300
+#define IDD_FORM          1301
+#define IDC_FORM_LIST     1302
+#define ID_BOTH           32900
+#define ID_FRAME_ONLY     32901
+#define ID_APP_ONLY       32902
+#define ID_ACCEL          32903
