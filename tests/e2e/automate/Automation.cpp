@@ -53,6 +53,7 @@ const Automation::Command Automation::kCommands[] = {
     {"wait-closed", &Automation::WaitClosed},
     {"click", &Automation::Click},
     {"command", &Automation::PostCommand},
+    {"close", &Automation::CloseWindow},
     {"set-text", &Automation::SetTextOf},
     {"text", &Automation::TextOf},
     {"list", &Automation::List},
@@ -260,6 +261,11 @@ void Automation::PostCommand(ArgReader& args) {
     args.Done();
     if (id == kSelf) throw Failure("command: \".\" is not a command id");
     PostMessageA(Current(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
+void Automation::CloseWindow(ArgReader& args) {
+    args.Done();
+    PostMessageA(Current(), WM_CLOSE, 0, 0);
 }
 
 void Automation::SetTextOf(ArgReader& args) {

@@ -37,6 +37,7 @@ private:
     void WaitClosed(ArgReader& args);
     void Click(ArgReader& args);
     void PostCommand(ArgReader& args);
+    void CloseWindow(ArgReader& args);
     void SetTextOf(ArgReader& args);
     void TextOf(ArgReader& args);
     void List(ArgReader& args);

@@ -23,6 +23,7 @@
 //   wait-closed [NAME] [timeout=MS]             wait until the window (default: current) is gone
 //   click ID                                    press a button (BM_CLICK, posted)
 //   command ID                                  post WM_COMMAND with ID to the current window
+//   close                                       post WM_CLOSE to the current window (its close box)
 //   set-text ID TEXT                            WM_SETTEXT
 //                                               (click and set-text wait until the control and its
 //                                               window are enabled, as a person would have to)
