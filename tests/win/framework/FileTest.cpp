@@ -15,64 +15,9 @@
 #include "FileException.h"
 #include "ScriptedUi.h"
 #include "StdioFile.h"
+#include "TempFolder.h"
 
 namespace {
-
-// A fresh folder under the temp folder, removed with its files at the end of the test.
-class TempFolder {
-public:
-    TempFolder() {
-        static int serial = 0;
-        char temp[MAX_PATH];
-        ::GetTempPathA(MAX_PATH, temp);
-        path_ = std::string(temp) + "purgix-file-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                std::to_string(++serial);
-        ::CreateDirectoryA(path_.c_str(), nullptr);
-    }
-    ~TempFolder() {
-        WIN32_FIND_DATAA entry;
-        HANDLE search = ::FindFirstFileA((path_ + "\\*").c_str(), &entry);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                std::string child = path_ + "\\" + entry.cFileName;
-                ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    ::RemoveDirectoryA(child.c_str());
-                } else {
-                    ::DeleteFileA(child.c_str());
-                }
-            } while (::FindNextFileA(search, &entry));
-            ::FindClose(search);
-        }
-        ::RemoveDirectoryA(path_.c_str());
-    }
-    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    DWORD written = 0;
-    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(file);
-    ASSERT_EQ(written, bytes.size());
-}
-
-std::string ReadBytes(const std::string& path) {
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<cannot open " + path + ">";
-    std::string bytes;
-    char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-    ::CloseHandle(file);
-    return bytes;
-}
 
 std::string Hex(const std::string& bytes) {
     std::string text;
