@@ -18,10 +18,11 @@ bool CStatusBarCtrl::Create(DWORD style, HWND parent, UINT id) {
 }
 
 std::string CStatusBarCtrl::GetText(int part) const {
-    LRESULT length = LOWORD(SendMessage(SB_GETTEXTLENGTHA, part));
-    std::string text(static_cast<size_t>(length) + 1, '\0');
+    // Some systems count the length in characters, not bytes: room for two bytes each.
+    size_t length = LOWORD(SendMessage(SB_GETTEXTLENGTHA, part));
+    std::string text(2 * length + 1, '\0');
     SendMessage(SB_GETTEXTA, part, reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(static_cast<size_t>(length));
+    text.resize(std::char_traits<char>::length(text.c_str()));
     return text;
 }
 

@@ -51,9 +51,6 @@ void CDialog::OnOK() {
 
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
-void CDialog::PostNcDestroy() {
-    if (!modal_ && AfxGetApp()) AfxGetApp()->RemoveModeless(m_hWnd);
-}
 
 LRESULT CDialog::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     if (superProc_) return CWnd::DefWindowProc(msg, wp, lp);
@@ -107,6 +104,7 @@ INT_PTR CDialog::RunDlgProc(CDialog* self, UINT msg, WPARAM wp, LPARAM lp) {
 
     HWND hwnd = self->m_hWnd;
     if (msg == WM_NCDESTROY) {
+        if (!self->modal_ && AfxGetApp()) AfxGetApp()->RemoveModeless(hwnd);
         self->Detach();
         self->m_hWnd = nullptr;
         self->PostNcDestroy();

@@ -36,7 +36,6 @@ protected:
 
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
     LRESULT DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
-    void PostNcDestroy() override;
 
     static INT_PTR CALLBACK StaticDlgProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     // The dialog procedure behind a window already linked to `self`.

@@ -16,6 +16,8 @@ public:
     void ResizeParentToFit();
     // Commands routed from the frame; true when handled.
     bool OnCmdMsg(UINT id, UINT code) { return OnCommand(id, code, nullptr); }
+    // Whether command `id` can be chosen now (asked when a menu of the frame opens).
+    virtual bool IsCommandEnabled(UINT id) { return true; }
 
     CDocument* GetDocument() const { return m_pDocument; }
     CDocument* m_pDocument = nullptr;

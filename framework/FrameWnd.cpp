@@ -62,6 +62,19 @@ bool CFrameWnd::PreTranslateMessage(MSG& msg) {
     return false;
 }
 
+bool CFrameWnd::IsCommandEnabled(UINT id) {
+    return !m_pActiveView || !m_pActiveView->m_hWnd || m_pActiveView->IsCommandEnabled(id);
+}
+
+void CFrameWnd::UpdateMenuItems(HMENU menu) {
+    int count = ::GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        UINT id = ::GetMenuItemID(menu, i);
+        if (id == 0 || id == static_cast<UINT>(-1)) continue;  // a separator or a submenu
+        ::EnableMenuItem(menu, i, MF_BYPOSITION | (IsCommandEnabled(id) ? MF_ENABLED : MF_GRAYED));
+    }
+}
+
 bool CFrameWnd::OnCommand(UINT id, UINT code, HWND control) {
     // Commands go to the view first, then the frame, then the application.
     if (m_pActiveView && m_pActiveView->m_hWnd && m_pActiveView->OnCmdMsg(id, code)) return true;
@@ -75,6 +88,9 @@ LRESULT CFrameWnd::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         return OnCreate(reinterpret_cast<CREATESTRUCTA*>(lp));
     case WM_SIZE:
         RecalcLayout();
+        return 0;
+    case WM_INITMENUPOPUP:
+        if (!HIWORD(lp)) UpdateMenuItems(reinterpret_cast<HMENU>(wp));  // not the system menu
         return 0;
     case WM_SETFOCUS:
         if (m_pActiveView && m_pActiveView->m_hWnd) {

@@ -4,6 +4,10 @@
 
 class CFormView;
 
+// The child-window ids of a frame's bars.
+constexpr UINT AFX_IDW_TOOLBAR = 0xE800;
+constexpr UINT AFX_IDW_STATUS_BAR = 0xE801;
+
 class CFrameWnd : public CWnd {
 public:
     // Creates the frame with the menu, accelerator table and icon of `resourceId` (hidden; the
@@ -17,6 +21,10 @@ public:
 
     // Accelerators first, then the view's dialog keyboard (Tab between its controls).
     bool PreTranslateMessage(MSG& msg) override;
+
+    // Whether the menu item of command `id` is enabled when its menu opens. The frame asks the
+    // active view; without one, every command is enabled.
+    virtual bool IsCommandEnabled(UINT id);
 
     HACCEL m_hAccelTable = nullptr;
 
@@ -34,6 +42,8 @@ protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
     bool OnCommand(UINT id, UINT code, HWND control) override;
     void OnClose() override { DestroyWindow(); }
+    // Enables or greys every command item of a menu that is about to open, by IsCommandEnabled.
+    void UpdateMenuItems(HMENU menu);
 
     CFormView* m_pActiveView = nullptr;
 

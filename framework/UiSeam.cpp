@@ -27,6 +27,8 @@ int Win32UiSeam::ShowMessage(HWND owner, const std::string& text, const std::str
 
 bool Win32UiSeam::ChooseFiles(OPENFILENAMEA& ofn) { return ::GetOpenFileNameA(&ofn) != FALSE; }
 
+DWORD Win32UiSeam::ChooseFilesError() { return ::CommDlgExtendedError(); }
+
 bool Win32UiSeam::BrowseForFolder(HWND owner, const std::string& title, std::string& path) {
     char display[MAX_PATH] = {};
     BROWSEINFOA info = {};

@@ -15,6 +15,9 @@ public:
 
     // The common open-file dialog. `ofn` is filled as for GetOpenFileNameA; returns its result.
     virtual bool ChooseFiles(OPENFILENAMEA& ofn) = 0;
+    // Why the last ChooseFiles returned false, as CommDlgExtendedError tells it: 0 when the user
+    // cancelled, FNERR_BUFFERTOOSMALL when the chosen names did not fit the buffer.
+    virtual DWORD ChooseFilesError() = 0;
 
     // Folder browsing (SHBrowseForFolderA). On OK stores the chosen folder in `path` and returns true.
     virtual bool BrowseForFolder(HWND owner, const std::string& title, std::string& path) = 0;
@@ -42,6 +45,7 @@ class Win32UiSeam : public UiSeam {
 public:
     int ShowMessage(HWND owner, const std::string& text, const std::string& caption, UINT flags) override;
     bool ChooseFiles(OPENFILENAMEA& ofn) override;
+    DWORD ChooseFilesError() override;
     bool BrowseForFolder(HWND owner, const std::string& title, std::string& path) override;
     bool PickColor(HWND owner, COLORREF& color) override;
     UINT WinExec(const std::string& commandLine, UINT show) override;

@@ -72,6 +72,8 @@ public:
     }
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse) { return ::SetTimer(m_hWnd, id, elapse, nullptr); }
     bool KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id) != 0; }
+    HFONT GetFont() const { return reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)); }
+    void SetFont(HFONT font, bool redraw = true) { SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw); }
     HMENU GetMenu() const { return ::GetMenu(m_hWnd); }
     bool SetMenu(HMENU menu) { return ::SetMenu(m_hWnd, menu) != 0; }
     void DragAcceptFiles(bool accept = true);

@@ -25,6 +25,13 @@ protected:
     bool OnInitDialog() override;
     void DoDataExchange(CDataExchange* dx) override;
     bool OnCommand(UINT id, UINT code, HWND control) override;
+    // Enter does nothing; Esc and the close command ask like the Cancel button.
+    void OnOK() override {}
+    void OnCancel() override;
+
+private:
+    // Asks whether to stop; any answer but No sets the cancel flag.
+    void AskToStop();
 };
 
 // The progress dialog of the current run; null when no run is going on, or when the run has been

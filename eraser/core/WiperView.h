@@ -5,8 +5,20 @@
 #include <string>
 
 #include "FormView.h"
+#include "ImageList.h"
 #include "ListCtrl.h"
+#include "ListText.h"
 #include "WipeTypes.h"
+
+class CFile;
+
+// Watches the overwrites: told after each pass of a file has been written and flushed to the disk,
+// before the next pass begins. `pass` counts from 1 (the NSA scheme has 12). Null in the program.
+class PassObserver {
+public:
+    virtual ~PassObserver() = default;
+    virtual void PassWritten(const std::string& path, int pass) = 0;
+};
 
 class CWiperView : public CFormView {
 public:
@@ -17,6 +29,32 @@ public:
     CListCtrl& List() { return list_; }
     int GetItemCount() const { return list_.GetItemCount(); }
     std::string ItemPath(int row) const { return list_.GetItemText(row, 2); }
+
+    // ---- Erase runs and the erase log. ----
+
+    // Erase all (command 32782): asks when configured, erases every item, may end the program.
+    void EraseAllCommand();
+    // Erases the whole list from its last item to its first.
+    void EraseAllRun();
+    // Erase selected (command 32818).
+    void EraseSelectedRun();
+    // Sums the bytes the run will write (all items, or only the selected ones) and sets the bars;
+    // false when the run must stop.
+    bool PrepareTotals(bool selectedOnly);
+    // True when main.ini holds the line "log=1".
+    bool IsLogOn();
+    // Appends "<time>    <path> 被删除" to log.txt.
+    void LogErased(const std::string& path);
+    // Appends one "<time>    <path> 未被删除" line per list item, from the last to the first.
+    void LogNotErased();
+    // Show log (command 32864): log.txt in Notepad.
+    void ShowLog();
+    // Saves the list and closes the main window, which ends the program.
+    void ExitAfterErase();
+    // The end of both runs: input back to the main window, the remaining items logged, the dialog gone.
+    void FinishRun();
+    // log.txt beside the program, fixed when the view is made.
+    std::string logPath;
 
     // ---- The file wipe engine. Every Boolean result is true when the item was erased. ----
 
@@ -51,6 +89,7 @@ public:
     uint64_t stageBase = 0;
     uint64_t delta = 0;
     int32_t writeProtect = 0;
+    PassObserver* passObserver = nullptr;
     // main.ini beside the program, fixed when the view is made.
     std::string iniPath;
 
@@ -61,13 +100,106 @@ protected:
 private:
     // Accounts n written bytes and moves the bars; `nsa` selects the NSA weights.
     void AccountProgress(uint64_t n, bool nsa);
+    // The pass text: the stage (StageCounter + 1) over the number of stages.
+    std::string PassText(bool nsa) const;
+    // Writes one pass: `blocks` times the whole block, then its first `rest` bytes. False when the
+    // user cancelled: the progress dialog is then gone and the file flushed and closed.
+    bool WritePass(CFile& file, const unsigned char* block, uint32_t blockSize, uint64_t blocks, uint32_t rest,
+                   bool nsa);
 
     CListCtrl list_;
+
+    // ==== The erase list: rows, commands, saving and restoring (WiperView.cpp, EraseList.cpp). ====
+public:
+    ~CWiperView() override;
+
+    // How an attempt to put an item on the list ended. writeProtected: the drive check found the
+    // medium write-protected (its message has been shown); an add of several items stops there.
+    enum class AddResult { added, refused, writeProtected };
+
+    // Puts a file on the list after the drive, file, size, read and duplicate checks.
+    AddResult AddFileItem(const std::string& path);
+    // Puts a folder, or a drive root such as "D:\" (which becomes the drive row "D:"), on the list
+    // after the drive, folder and existence checks.
+    AddResult AddFolderItem(const std::string& path);
+    // Pane 0 of the frame's status bar: "文件数: N个".
+    void RefreshFileCount();
+    // Rewrites ListSave.ini: every row's path followed by "\r\n" through a text stream (CR CR LF)
+    // when main.ini holds "SaveList=1", else nothing.
+    void SaveList();
+    // Reads ListSave.ini and adds a row for every entry that still exists.
+    void RestoreList();
+    // The list colours from the profile ("ColorSetting": "BkColor", "textColor"), and back.
+    void ApplyColors();
+    void SaveColors();
+
+    void AddFilesCommand();
+    void AddFolderCommand();
+    void OpenItemCommand();
+    // A click on the header of `column`: ascending, or the other way round when the same column
+    // was sorted last.
+    void SortByColumn(int column);
+    // Enables and greys the entries of the context menu for the list as it is now.
+    void PrepareContextMenu(HMENU popup);
+    // The items of a drop, in order, until one meets a write-protected medium.
+    void DropFiles(HDROP drop);
+    // LVS_ICON, LVS_SMALLICON, LVS_LIST or LVS_REPORT; the report columns are made on first use.
+    void SetDisplayMode(DWORD mode);
+
+    void OnInitialUpdate() override;
+    bool IsCommandEnabled(UINT id) override;
+    // True when the view has a handler for command `id`.
+    static bool HandlesCommand(UINT id);
+
+    // ListSave.ini beside the program, fixed when the view is made.
+    std::string listSavePath;
+
+protected:
+    bool OnCommand(UINT id, UINT code, HWND control) override;
+    bool OnNotify(int id, NMHDR* header, LRESULT& result) override;
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    static const CommandEntryOf<CWiperView> kCommands[];
+
+    void OnSelectAll();
+    void OnRemoveSelected();
+    void OnLargeIcons() { SetDisplayMode(LVS_ICON); }
+    void OnSmallIcons() { SetDisplayMode(LVS_SMALLICON); }
+    void OnListMode() { SetDisplayMode(LVS_LIST); }
+    void OnDetails() { SetDisplayMode(LVS_REPORT); }
+    void OnGrid();
+    void OnProperties();
+    void OnCloseCommand();
+    void OnHelp();
+
+    // Steps 2 to 5 of adding a file whose drive has been admitted.
+    AddResult AddAdmittedFile(const std::string& path);
+    // Appends a row: name, size text, path, type.
+    int InsertRow(const RowTexts& texts, int image);
+    // The system image-list index of the icon of `path` (a file, folder or drive root).
+    int IconOf(const std::string& path) const;
+    bool IsListed(const std::string& path) const;
+
+    // The system's image lists, lent to the list control; never destroyed (see the destructor).
+    CImageList smallIcons_;
+    CImageList largeIcons_;
+    bool columnsMade_ = false;
+    int sortColumn_ = -1;
+    bool sortAscending_ = true;
 };
 
 // The size of a file as seen through a write-access open; 1 for a 2-character drive text; all bits
 // set (after a message) when the file cannot be opened for writing.
 uint64_t QueryWipeSize(const std::string& path);
+
+// The small-volume rule for a measured volume size (0 when it could not be measured): below 2 MiB
+// sets small256, strictly between 2 MiB and 10 MiB sets small1024. Nothing is ever cleared.
+void MarkSmallVolume(uint64_t measured, int32_t& small1024, int32_t& small256);
+
+// True for a junction, symbolic link or mount point: the engine removes such an entry as a link and
+// never enters or overwrites what it points to.
+bool IsLink(DWORD attributes);
 
 // The directory of the program's own path, with its final backslash.
 std::string ProgramDirectory();

@@ -78,3 +78,14 @@
 #define IDS_STOP_CAPTION         62068
 #define IDS_WRITE_PROTECTED      62085
 #define IDS_CONFIRM_ERASE        62100
+
+// The erase list: the fuller toolbar variant, the properties dialog's values and the commands of
+// the fuller toolbar that other windows carry out.
+#define IDR_TOOLBAR_FULL         129
+#define IDC_PROP_SIZE            1066
+#define IDC_PROP_FOLDERS         1073
+#define IDC_PROP_FILES           1074
+#define ID_DROP_WINDOW           32865
+#define ID_FREE_SPACE_WIPE       32878
+#define ID_PARTITION_WIPE        32880
+#define ID_RECOVERY_CHECK        32883

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <functional>
 
+#include "GbkText.h"
 #include "Gui.h"
 #include "System.h"
 
@@ -59,6 +60,7 @@ const Automation::Command Automation::kCommands[] = {
     {"list", &Automation::List},
     {"wait-msgbox", &Automation::WaitMessageBox},
     {"check-file", &Automation::CheckFile},
+    {"write-file", &Automation::WriteFile},
     {"delete-file", &Automation::RemoveFile},
     {"screenshot", &Automation::Screenshot},
     {"sleep", &Automation::SleepFor},
@@ -410,6 +412,25 @@ void Automation::CheckFile(ArgReader& args) {
     throw Failure(path.text + " holds " + Quoted(GbkToUtf8(content)) + " (" + std::to_string(content.size()) +
                   " bytes)" + (op.match == Match::Exact ? ", expected " : ", which does not contain ") +
                   Quoted(GbkToUtf8(wanted)) + " (" + std::to_string(wanted.size()) + " bytes in GBK)");
+}
+
+void Automation::WriteFile(ArgReader& args) {
+    const Word& path = args.Next("the file's path");
+    const std::string content = Gbk(args.Next("the text"));
+    args.Done();
+    const std::string file = Utf8ToGbk(UnixPathToWindows(path.text));
+    const std::string folder = gbk::FolderOf(file);
+    if (!folder.empty()) MakeFolders(folder);
+    HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        throw Failure("cannot write " + path.text + " (error " + std::to_string(GetLastError()) + ")");
+    DWORD written = 0;
+    const bool ok = content.empty() ||
+                    (::WriteFile(handle, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+                     written == content.size());
+    const DWORD error = GetLastError();
+    CloseHandle(handle);
+    if (!ok) throw Failure("cannot write " + path.text + " (error " + std::to_string(error) + ")");
 }
 
 void Automation::RemoveFile(ArgReader& args) {

@@ -43,6 +43,7 @@ private:
     void List(ArgReader& args);
     void WaitMessageBox(ArgReader& args);
     void CheckFile(ArgReader& args);
+    void WriteFile(ArgReader& args);
     void RemoveFile(ArgReader& args);
     void Screenshot(ArgReader& args);
     void SleepFor(ArgReader& args);

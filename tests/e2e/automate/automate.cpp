@@ -33,6 +33,7 @@
 //   wait-msgbox [caption=T] [text=T] [process=P] [press=BUTTON] [timeout=MS]
 //                                               wait for a message box; press a button, or make it current
 //   check-file PATH (= | ~=) TEXT               compare a file's bytes with TEXT in GBK
+//   write-file PATH TEXT                        make the file hold exactly TEXT in GBK (folders made)
 //   delete-file PATH                            delete a file if it is there
 //   screenshot PATH                             save the X display as PNG (Unix path)
 //   sleep MS | timeout MS | set NAME VALUE

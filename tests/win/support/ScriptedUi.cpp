@@ -1,5 +1,7 @@
 #include "ScriptedUi.h"
 
+#include <cderr.h>
+
 #include <cstring>
 
 ScriptedUi::ScriptedUi() : previous_(SetUi(this)) {}
@@ -28,6 +30,7 @@ int ScriptedUi::ShowMessage(HWND, const std::string& text, const std::string& ca
 bool ScriptedUi::ChooseFiles(OPENFILENAMEA& ofn) {
     calls_.push_back({"ChooseFiles", ofn.lpstrTitle ? ofn.lpstrTitle : "", ofn.lpstrFilter ? ofn.lpstrFilter : "",
                       static_cast<UINT>(ofn.Flags)});
+    chooseError_ = 0;
     if (openAnswers_.empty()) return false;
     std::vector<std::string> paths = openAnswers_.front();
     openAnswers_.pop_front();
@@ -43,7 +46,10 @@ bool ScriptedUi::ChooseFiles(OPENFILENAMEA& ofn) {
         }
     }
     buffer.push_back('\0');
-    if (buffer.size() > ofn.nMaxFile) return false;
+    if (buffer.size() > ofn.nMaxFile) {
+        chooseError_ = FNERR_BUFFERTOOSMALL;
+        return false;
+    }
     std::memcpy(ofn.lpstrFile, buffer.data(), buffer.size());
     return true;
 }
@@ -72,7 +78,12 @@ UINT ScriptedUi::WinExec(const std::string& commandLine, UINT show) {
 HINSTANCE ScriptedUi::ShellOpen(HWND, const std::string& verb, const std::string& file,
                                    const std::string& parameters, const std::string&, int show) {
     calls_.push_back({"ShellOpen", file, verb + "|" + parameters, static_cast<UINT>(show)});
-    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(33));
+    INT_PTR result = 33;
+    if (!shellAnswers_.empty()) {
+        result = shellAnswers_.front();
+        shellAnswers_.pop_front();
+    }
+    return reinterpret_cast<HINSTANCE>(result);
 }
 
 HWND ScriptedUi::ShowHelp(const std::string& topic) {

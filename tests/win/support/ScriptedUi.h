@@ -26,6 +26,8 @@ public:
     void AnswerOpenFile(const std::vector<std::string>& paths) { openAnswers_.push_back(paths); }
     void AnswerFolder(const std::string& path) { folderAnswers_.push_back(path); }
     void AnswerColor(COLORREF color) { colorAnswers_.push_back(color); }
+    // What the next ShellOpen returns (33, success, when nothing is scripted; 32 or less is a failure).
+    void AnswerShellOpen(INT_PTR result) { shellAnswers_.push_back(result); }
 
     const std::vector<Call>& Calls() const { return calls_; }
     // The texts of every message box shown so far.
@@ -33,7 +35,10 @@ public:
     void Clear() { calls_.clear(); }
 
     int ShowMessage(HWND owner, const std::string& text, const std::string& caption, UINT flags) override;
+    // Answers that do not fit the dialog's buffer fail as the real dialog does: ChooseFilesError
+    // then reports FNERR_BUFFERTOOSMALL.
     bool ChooseFiles(OPENFILENAMEA& ofn) override;
+    DWORD ChooseFilesError() override { return chooseError_; }
     bool BrowseForFolder(HWND owner, const std::string& title, std::string& path) override;
     bool PickColor(HWND owner, COLORREF& color) override;
     UINT WinExec(const std::string& commandLine, UINT show) override;
@@ -48,4 +53,6 @@ private:
     std::deque<std::vector<std::string>> openAnswers_;
     std::deque<std::string> folderAnswers_;
     std::deque<COLORREF> colorAnswers_;
+    std::deque<INT_PTR> shellAnswers_;
+    DWORD chooseError_ = 0;
 };
