@@ -25,6 +25,8 @@ protected:
     bool OnInitDialog() override;
     void DoDataExchange(CDataExchange* dx) override;
     bool OnCommand(UINT id, UINT code, HWND control) override;
+    void OnTimer(UINT_PTR id) override;
+    void OnDestroy() override;
     // Enter does nothing; Esc and the close command ask like the Cancel button.
     void OnOK() override {}
     void OnCancel() override;
@@ -32,6 +34,11 @@ protected:
 private:
     // Asks whether to stop; any answer but No sets the cancel flag.
     void AskToStop();
+    // Shows the pictures of animation frame 1..23: frames 1..19 put the scrap at arc position 1..19,
+    // frames 20..23 leave it inside the shredder (nothing on the arc).
+    void ShowFrame(int frame);
+
+    HBITMAP pictures_[3] = {};
 };
 
 // The progress dialog of the current run; null when no run is going on, or when the run has been

@@ -5,6 +5,10 @@
 #define IDR_MAINFRAME            128
 #define IDR_LIST_CONTEXT         158
 #define IDB_TOOLBAR              242
+// The progress dialog's animation: a file, a scrap of it travelling along the arc, the shredder.
+#define IDB_ANIM_FILE            243
+#define IDB_ANIM_SCRAP           244
+#define IDB_ANIM_SHREDDER        245
 #define IDI_CAPTION              276
 
 // Dialog templates.

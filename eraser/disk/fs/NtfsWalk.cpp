@@ -1,5 +1,6 @@
 #include "NtfsWalk.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <unordered_map>
@@ -229,7 +230,7 @@ std::string NtfsTimeText(uint64_t time, long biasMinutes) {
     unsigned month, day;
     CivilFromDays(days, &year, &month, &day);
     char text[48];
-    std::snprintf(text, sizeof text, "%04lld/%02u/%02u %02d:%02d:%02d", static_cast<long long>(year), month, day,
+    std::snprintf(text, sizeof text, "%04d/%02u/%02u %02d:%02d:%02d", static_cast<int>(year), month, day,
                   static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
     return text;
 }

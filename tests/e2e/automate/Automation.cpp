@@ -62,6 +62,7 @@ const Automation::Command Automation::kCommands[] = {
     {"check-file", &Automation::CheckFile},
     {"write-file", &Automation::WriteFile},
     {"delete-file", &Automation::RemoveFile},
+    {"missing", &Automation::CheckMissing},
     {"screenshot", &Automation::Screenshot},
     {"sleep", &Automation::SleepFor},
     {"timeout", &Automation::SetTimeout},
@@ -439,6 +440,13 @@ void Automation::RemoveFile(ArgReader& args) {
     if (DeleteFileA(Utf8ToGbk(UnixPathToWindows(path.text)).c_str())) return;
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND) throw Failure("cannot delete " + path.text + " (error " + std::to_string(error) + ")");
+}
+
+void Automation::CheckMissing(ArgReader& args) {
+    const Word& path = args.Next("the path");
+    args.Done();
+    if (GetFileAttributesA(Utf8ToGbk(UnixPathToWindows(path.text)).c_str()) != INVALID_FILE_ATTRIBUTES)
+        throw Failure(path.text + " is still there");
 }
 
 void Automation::Screenshot(ArgReader& args) {

@@ -45,6 +45,7 @@ private:
     void CheckFile(ArgReader& args);
     void WriteFile(ArgReader& args);
     void RemoveFile(ArgReader& args);
+    void CheckMissing(ArgReader& args);
     void Screenshot(ArgReader& args);
     void SleepFor(ArgReader& args);
     void SetTimeout(ArgReader& args);

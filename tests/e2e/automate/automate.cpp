@@ -35,6 +35,7 @@
 //   check-file PATH (= | ~=) TEXT               compare a file's bytes with TEXT in GBK
 //   write-file PATH TEXT                        make the file hold exactly TEXT in GBK (folders made)
 //   delete-file PATH                            delete a file if it is there
+//   missing PATH                                check that no file or folder PATH exists
 //   screenshot PATH                             save the X display as PNG (Unix path)
 //   sleep MS | timeout MS | set NAME VALUE
 #include <fcntl.h>

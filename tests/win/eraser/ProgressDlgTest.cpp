@@ -36,3 +36,44 @@ TEST_F(EngineTest, TheProgressDialogSetsTheCancelFlagUnlessTheAnswerIsNo) {
     EXPECT_EQ(g_progressDlg, nullptr);
     EXPECT_FALSE(::IsWindow(window));
 }
+
+TEST_F(EngineTest, TheAnimationMovesOneScrapAlongTheArcFrameByFrame) {
+    EnsureProgressDialog();
+    ASSERT_NE(g_progressDlg, nullptr);
+    HWND dialog = g_progressDlg->m_hWnd;
+    auto visibleArc = [&] {
+        std::vector<int> shown;
+        for (int id = IDC_ANIM_FIRST; id <= IDC_ANIM_LAST; ++id) {
+            if (::IsWindowVisible(::GetDlgItem(dialog, id))) shown.push_back(id);
+        }
+        return shown;
+    };
+    for (int id : {IDC_ANIM_END_LEFT, IDC_ANIM_END_RIGHT}) {
+        EXPECT_NE(::SendDlgItemMessageA(dialog, id, STM_GETIMAGE, IMAGE_BITMAP, 0), 0) << id;
+    }
+    // Let the 10 ms timer run: every frame shows the scrap at its own arc position, or nowhere.
+    std::vector<int> framesSeen;
+    DWORD until = ::GetTickCount() + 1500;
+    while (::GetTickCount() < until && framesSeen.size() < 40) {
+        MSG msg;
+        if (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        } else {
+            ::Sleep(1);
+        }
+        int frame = g_progressDlg->animationFrame;
+        if (frame == 0 || (!framesSeen.empty() && framesSeen.back() == frame)) continue;
+        framesSeen.push_back(frame);
+        std::vector<int> shown = visibleArc();
+        if (frame <= 19) {
+            EXPECT_EQ(shown, std::vector<int>{IDC_ANIM_FIRST + frame - 1}) << "frame " << frame;
+        } else {
+            EXPECT_TRUE(shown.empty()) << "frame " << frame;
+        }
+    }
+    ASSERT_GE(framesSeen.size(), 3u) << "the animation runs while messages are taken";
+    for (size_t i = 1; i < framesSeen.size(); ++i) {
+        EXPECT_EQ(framesSeen[i], framesSeen[i - 1] % 23 + 1) << "frames follow each other and wrap after 23";
+    }
+}
