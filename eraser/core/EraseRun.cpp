@@ -123,9 +123,7 @@ void CWiperView::EraseAllRun() {
         }
         ++processed;
         if (erased) {
-            if (IsLogOn()) LogErased(text);
-            list_.DeleteItem(index);
-            RefreshFileCount();
+            RemoveErasedItem(index, text);
         } else {
             ++failed;
         }
@@ -149,13 +147,15 @@ void CWiperView::EraseSelectedRun() {
     EraseOptions run;
     run.nsa = ReadIniSwitch(iniPath, "wipe1");
     run.wipeNames = ReadIniSwitch(iniPath, "wipe2");
+    // The run's switches hold for folders as well as files (the user chose them for everything), and
+    // they size the total bar.
+    options = run;
     if (!LoadEraseSettings() || !PrepareTotals(true)) {
         DestroyProgressDialog();
         if (HWND main = MainWindow()) ::EnableWindow(main, TRUE);
+        options = EraseOptions();
         return;
     }
-    // The run's switches hold for folders as well as files: the user chose them for everything.
-    options = run;
     for (int index = list_.GetNextItem(-1, LVNI_SELECTED); index != -1 && g_progressDlg;
          index = list_.GetNextItem(-1, LVNI_SELECTED)) {
         std::string text = ItemPath(index);
@@ -178,15 +178,19 @@ void CWiperView::EraseSelectedRun() {
             }
         }
         if (erased) {
-            if (IsLogOn()) LogErased(text);
-            list_.DeleteItem(index);
-            RefreshFileCount();
+            RemoveErasedItem(index, text);
         } else {
             list_.SetItemState(index, 0, LVIS_SELECTED);
         }
     }
     FinishRun();
     options = EraseOptions();
+}
+
+void CWiperView::RemoveErasedItem(int index, const std::string& path) {
+    if (IsLogOn()) LogErased(path);
+    list_.DeleteItem(index);
+    RefreshFileCount();
 }
 
 void CWiperView::FinishRun() {

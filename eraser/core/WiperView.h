@@ -51,6 +51,8 @@ public:
     void ShowLog();
     // Saves the list and closes the main window, which ends the program.
     void ExitAfterErase();
+    // An item a run erased: logged (when on), taken off the list, the count refreshed.
+    void RemoveErasedItem(int index, const std::string& path);
     // The end of both runs: input back to the main window, the remaining items logged, the dialog gone.
     void FinishRun();
     // log.txt beside the program, fixed when the view is made.
