@@ -8,6 +8,8 @@
 #   F:  a write-protected removable disk        out/drives/protected (read-only bind mount: EROFS even for root)
 #   G:  a folder as a CD-ROM                    out/drives/cdrom
 #   X:  a fixed disk whose raw device \\.\X: is the image file out/drives/image/volume.img
+#       (Wine's mount manager reads its file system, label and serial when it learns of the drive, so a
+#       test that puts another volume there defines X: again: tests/win/support/WineDrives.h)
 # Tests that need other content copy it in through the drive letter (or Z:) before use; the harness
 # leaves the write-protected drive holding one file, readme.txt.
 

@@ -40,7 +40,10 @@ public:
     static constexpr uint32_t kMaxDirectoryBytes = 2u << 20;  // 65536 entries of 32 bytes
     static constexpr size_t kMaxLongNameEntries = 20;    // 255 characters
 
-    explicit Fat32Walk(SectorDevice& device) : device_(device) {}
+    explicit Fat32Walk(SectorDevice& device) : control(ownControl_), device_(device) {}
+    // A walk whose limit, cancel flag and notify target live elsewhere (a walker another thread
+    // may cancel).
+    Fat32Walk(SectorDevice& device, WalkControl& shared) : control(shared), device_(device) {}
 
     // Appends each deleted file found under `root` (a drive letter and colon such as "C:", or any
     // prefix) to `list`, in directory order. False when the boot sector, both FATs or the root
@@ -52,7 +55,11 @@ public:
     // clusters in which it blanked something. False when the volume cannot be read or a write fails.
     bool WipeDeletedNames();
 
-    WalkControl control;
+private:
+    WalkControl ownControl_;
+
+public:
+    WalkControl& control;
     BlankForm blankForm = BlankForm::kArchiveAttribute;
     bool requireDotDot = true;  // a subdirectory's second entry must begin with "." too
 

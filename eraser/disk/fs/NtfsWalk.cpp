@@ -235,7 +235,8 @@ std::string NtfsTimeText(uint64_t time, long biasMinutes) {
     return text;
 }
 
-NtfsWalk::NtfsWalk(SectorDevice& device) : biasMinutes(LocalBiasMinutes()), device_(device) {}
+NtfsWalk::NtfsWalk(SectorDevice& device, WalkControl& shared)
+    : control(shared), biasMinutes(LocalBiasMinutes()), device_(device) {}
 
 bool NtfsWalk::ReadBytes(uint64_t volumeByte, size_t length, uint8_t* out) {
     if (volumeByte >= cacheStart_ && length <= cache_.size() && volumeByte - cacheStart_ <= cache_.size() - length) {

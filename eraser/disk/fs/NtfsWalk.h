@@ -49,7 +49,9 @@ public:
     static constexpr size_t kMaxRuns = 65536;      // runs of one run list
     static constexpr uint64_t kMaxRecords = 1u << 26;  // records a volume may have
 
-    explicit NtfsWalk(SectorDevice& device);
+    explicit NtfsWalk(SectorDevice& device) : NtfsWalk(device, ownControl_) {}
+    // A walk whose limit, cancel flag and notify target live elsewhere.
+    NtfsWalk(SectorDevice& device, WalkControl& shared);
 
     // Appends every unused file record that still has a name (and, unless control.skipEmpty is
     // off, data) to `list` in record order, with its path under `root` ("C:"). False when the boot
@@ -62,7 +64,11 @@ public:
     // records it changed. False when the volume cannot be read or a write fails.
     bool WipeDeletedNames();
 
-    WalkControl control;
+private:
+    WalkControl ownControl_;
+
+public:
+    WalkControl& control;
     long biasMinutes;  // local time = UTC - bias, from the system when the walk is made
 
     int skippedRecords = 0;

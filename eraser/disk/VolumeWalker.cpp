@@ -1,0 +1,155 @@
+#include "VolumeWalker.h"
+
+#include <cctype>
+
+#include "Fat32Walk.h"
+#include "NtfsWalk.h"
+
+void WindowScanNotify::OnRecordFound(diskfs::DeletedFileRecord* record) {
+    if (window) ::SendMessageA(window, diskfs::kFoundRecordMessage, reinterpret_cast<WPARAM>(record), 0);
+}
+
+HANDLE OpenVolumeDevice(const std::string& root) {
+    std::string name = "\\\\.\\" + root;
+    return ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+}
+
+VolumeWalker::~VolumeWalker() { CloseDevice(); }
+
+bool VolumeWalker::ScanDeleted(const std::string&, diskfs::DeletedFileList&) {
+    control.Reset();
+    notify_.window = nullptr;
+    return true;
+}
+
+void VolumeWalker::CloseDevice() {
+    if (device_ != INVALID_HANDLE_VALUE) ::CloseHandle(device_);
+    device_ = INVALID_HANDLE_VALUE;
+}
+
+void VolumeWalker::PrepareScan() {
+    notify_.window = notifyWindow;
+    control.notify = notifyWindow ? &notify_ : nullptr;
+}
+
+// --- Windows 95/98/Me ------------------------------------------------------------------------
+
+Fat32Walker9x::Fat32Walker9x(Vwin32Transport* transport)
+    : transport_(transport ? transport : &handleTransport_) {}
+
+bool Fat32Walker9x::OpenDevice(const std::string& root) {
+    CloseDevice();
+    volume_.reset();
+    if (root.size() < 2 || !std::isalpha(static_cast<unsigned char>(root[0])) || root[1] != ':') return false;
+    if (transport_ == &handleTransport_) {
+        device_ = ::CreateFileA("\\\\.\\vwin32", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_NO_BUFFERING | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (device_ == INVALID_HANDLE_VALUE) return false;
+        handleTransport_.SetHandle(device_);
+    }
+    int drive = std::toupper(static_cast<unsigned char>(root[0])) - 'A' + 1;
+    volume_.reset(new Vwin32Device(*transport_, drive));
+    if (!volume_->Transfer(0, 1, bootSector_, false)) {
+        CloseDevice();
+        volume_.reset();
+        return false;
+    }
+    return true;
+}
+
+bool Fat32Walker9x::ScanDeleted(const std::string& root, diskfs::DeletedFileList& list) {
+    rootPath = root;
+    bool ok = false;
+    if (OpenDevice(root)) {
+        PrepareScan();
+        diskfs::Fat32Walk walk(*volume_, control);
+        walk.requireDotDot = false;
+        ok = walk.ScanDeleted(root, list);
+    }
+    VolumeWalker::ScanDeleted(root, list);
+    return ok;
+}
+
+bool Fat32Walker9x::WipeDeletedNames(const std::string& root) {
+    rootPath = root;
+    if (!OpenDevice(root)) return false;
+    for (int level = 1; level <= 3; ++level) {
+        if (!volume_->LockVolume(level)) {
+            volume_->UnlockVolume();
+            return false;
+        }
+    }
+    diskfs::Fat32Walk walk(*volume_, control);
+    walk.requireDotDot = false;
+    walk.blankForm = diskfs::BlankForm::kZeroAttribute;
+    bool ok = walk.WipeDeletedNames();
+    for (int i = 0; i < 3; ++i) volume_->UnlockVolume();
+    return ok;
+}
+
+// --- NT family -------------------------------------------------------------------------------
+
+namespace {
+
+// Opens the volume device and reads its boot sector; closes it again when the read fails.
+bool OpenNtDevice(const std::string& root, HANDLE* device, NtVolumeDevice* volume, uint8_t* boot) {
+    if (*device != INVALID_HANDLE_VALUE) ::CloseHandle(*device);
+    *device = OpenVolumeDevice(root);
+    volume->SetHandle(*device);
+    if (*device == INVALID_HANDLE_VALUE) return false;
+    if (!volume->ReadSectors(0, 1, 512, boot)) {
+        ::CloseHandle(*device);
+        *device = INVALID_HANDLE_VALUE;
+        volume->SetHandle(INVALID_HANDLE_VALUE);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool Fat32WalkerNT::OpenDevice(const std::string& root) { return OpenNtDevice(root, &device_, &volume_, bootSector_); }
+
+bool Fat32WalkerNT::ScanDeleted(const std::string& root, diskfs::DeletedFileList& list) {
+    rootPath = root;
+    bool ok = false;
+    if (OpenDevice(root)) {
+        PrepareScan();
+        diskfs::Fat32Walk walk(volume_, control);
+        ok = walk.ScanDeleted(root, list);
+    }
+    VolumeWalker::ScanDeleted(root, list);
+    return ok;
+}
+
+bool Fat32WalkerNT::WipeDeletedNames(const std::string& root) {
+    rootPath = root;
+    if (!OpenDevice(root)) return false;
+    diskfs::Fat32Walk walk(volume_, control);
+    walk.blankForm = diskfs::BlankForm::kArchiveAttribute;
+    return walk.WipeDeletedNames();
+}
+
+bool NtfsWalker::OpenDevice(const std::string& root) { return OpenNtDevice(root, &device_, &volume_, bootSector_); }
+
+bool NtfsWalker::ScanDeleted(const std::string& root, diskfs::DeletedFileList& list) {
+    rootPath = root;
+    bool ok = false;
+    if (OpenDevice(root)) {
+        PrepareScan();
+        diskfs::NtfsWalk walk(volume_, control);
+        ok = walk.ScanDeleted(root, list);
+    }
+    VolumeWalker::ScanDeleted(root, list);
+    return ok;
+}
+
+bool NtfsWalker::WipeDeletedNames(const std::string& root) {
+    rootPath = root;
+    if (!OpenDevice(root)) return false;
+    diskfs::NtfsWalk walk(volume_, control);
+    bool ok = walk.WipeDeletedNames();
+    if (!ok) CloseDevice();
+    return ok;
+}
