@@ -404,6 +404,15 @@ NtfsWalk::Name NtfsWalk::FindName(const std::vector<uint8_t>& record) const {
 }
 
 std::string NtfsWalk::ParentPath(uint32_t parent, const std::string& root) {
+    // Deleted files share few folders: each folder's path is worked out once per scan.
+    auto known = folderPaths_.find(parent);
+    if (known != folderPaths_.end()) return known->second;
+    std::string path = WalkParents(parent, root);
+    folderPaths_.emplace(parent, path);
+    return path;
+}
+
+std::string NtfsWalk::WalkParents(uint32_t parent, const std::string& root) {
     std::string path;
     std::vector<uint32_t> seen;
     std::vector<uint8_t> record;
@@ -454,6 +463,7 @@ bool NtfsWalk::Fill(DeletedFileRecord* out, const std::vector<uint8_t>& record) 
 
 bool NtfsWalk::ScanDeleted(const std::string& root, DeletedFileList& list) {
     bool ok = Load();
+    folderPaths_.clear();
     std::vector<uint8_t> record;
     for (uint64_t i = 0; ok && i < recordCount_; ++i) {
         if (control.ShouldStop(list)) break;
@@ -472,6 +482,7 @@ bool NtfsWalk::ScanDeleted(const std::string& root, DeletedFileList& list) {
         list.push_back(std::move(found));
     }
     control.Reset();
+    folderPaths_.clear();
     return ok;
 }
 

@@ -4,6 +4,7 @@
 // cluster and record number taken from the volume is checked before use.
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "DeletedFileRecord.h"
@@ -90,7 +91,10 @@ private:
     bool WriteRecord(uint64_t number, std::vector<uint8_t> record);
     bool InUse(uint64_t number) const;
     Name FindName(const std::vector<uint8_t>& record) const;
+    // The path of folder record `parent` under `root`, with its trailing backslash; relative when the
+    // chain does not reach the root.
     std::string ParentPath(uint32_t parent, const std::string& root);
+    std::string WalkParents(uint32_t parent, const std::string& root);
     bool Fill(DeletedFileRecord* out, const std::vector<uint8_t>& record);
 
     SectorDevice& device_;
@@ -100,6 +104,7 @@ private:
     uint64_t recordCount_ = 0;
     std::vector<NtfsRun> mftRuns_;
     std::vector<uint8_t> bitmap_;
+    std::unordered_map<uint32_t, std::string> folderPaths_;  // ParentPath's answers during one scan
     // The last stretch of volume read, so that records that share sectors are read once.
     uint64_t cacheStart_ = 0;
     std::vector<uint8_t> cache_;
