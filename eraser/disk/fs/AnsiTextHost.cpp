@@ -24,12 +24,29 @@ bool ConvertOne(iconv_t cd, const uint8_t* unit, size_t bytes, std::string* out)
     out->append(buf, static_cast<size_t>(op - buf));
     return true;
 }
+
+// One converter per thread, opened when the first name with a non-ASCII character comes.
+class Converter {
+public:
+    ~Converter() {
+        if (cd_ != kNone) iconv_close(cd_);
+    }
+    iconv_t Get() {
+        if (cd_ == kNone) cd_ = iconv_open("GBK", "UTF-16LE");
+        return cd_;
+    }
+    static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
+
+private:
+    iconv_t cd_ = kNone;
+};
 }  // namespace
 
 std::string Utf16ToAnsi(const uint8_t* utf16, size_t count) {
+    static thread_local Converter converter;
     std::string out;
-    iconv_t cd = iconv_open("GBK", "UTF-16LE");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return out;
+    out.reserve(count);
+    iconv_t cd = Converter::kNone;
     for (size_t i = 0; i < count; ++i) {
         uint16_t u = Le16(utf16 + 2 * i);
         if (u < 0x80) {
@@ -38,11 +55,11 @@ std::string Utf16ToAnsi(const uint8_t* utf16, size_t count) {
                    Le16(utf16 + 2 * i + 2) <= 0xDFFF) {
             out.push_back('?');  // GBK holds nothing outside the basic plane
             ++i;
-        } else if (!ConvertOne(cd, utf16 + 2 * i, 2, &out)) {
-            out.push_back('?');
+        } else {
+            if (cd == Converter::kNone) cd = converter.Get();
+            if (cd == Converter::kNone || !ConvertOne(cd, utf16 + 2 * i, 2, &out)) out.push_back('?');
         }
     }
-    iconv_close(cd);
     return out;
 }
 
