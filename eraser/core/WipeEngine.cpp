@@ -56,6 +56,12 @@ Function LookUp(const char* module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
 }
 
+// The pattern buffer a file needs: one block, or less for a file smaller than a block (a small
+// file must not cost a megabyte of memory to fill), never empty.
+size_t BufferBytes(uint32_t blockSize, uint64_t fileSize) {
+    return static_cast<size_t>(std::max<uint64_t>(1, std::min<uint64_t>(blockSize, fileSize)));
+}
+
 unsigned char FillByte(int32_t pattern, unsigned char current) {
     switch (pattern) {
         case kPattern0000: return 0x00;
@@ -253,13 +259,14 @@ bool CWiperView::WritePass(CFile& file, const unsigned char* block, uint32_t blo
     return true;
 }
 
-bool CWiperView::CustomOverwrite(const std::string& path, DWORD savedAttributes, bool probeFirst) {
+bool CWiperView::CustomOverwrite(const std::string& path, DWORD savedAttributes, bool probeFirst,
+                                 const uint64_t* measured) {
     if (!PathFits(path)) return false;
     uint32_t blockSize = ChooseBlockSize();
-    std::vector<unsigned char> block(blockSize);
-    uint64_t size = QueryWipeSize(path);
+    uint64_t size = measured ? *measured : QueryWipeSize(path);
     uint64_t blocks = size / blockSize;
     uint32_t rest = static_cast<uint32_t>(size % blockSize);
+    std::vector<unsigned char> block(BufferBytes(blockSize, size));
 
     // Nobody else may write while we do; readers may watch.
     const UINT openFlags = CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite | CFile::shareDenyWrite;
@@ -303,7 +310,7 @@ bool CWiperView::CustomOverwrite(const std::string& path, DWORD savedAttributes,
                 file.SeekToBegin();
             }
         }
-        FlushToDisk(file);
+        // Every pass has been flushed already; nothing is left to push.
         file.Close();
     } catch (const CFileException& error) {
         file.Abort();
@@ -315,13 +322,13 @@ bool CWiperView::CustomOverwrite(const std::string& path, DWORD savedAttributes,
     return true;
 }
 
-bool CWiperView::NsaOverwrite(const std::string& path, DWORD savedAttributes) {
+bool CWiperView::NsaOverwrite(const std::string& path, DWORD savedAttributes, const uint64_t* measured) {
     if (!PathFits(path)) return false;
     uint32_t blockSize = ChooseBlockSize();
-    std::vector<unsigned char> block(blockSize);
-    uint64_t size = QueryWipeSize(path);
+    uint64_t size = measured ? *measured : QueryWipeSize(path);
     uint64_t blocks = size / blockSize;
     uint32_t rest = static_cast<uint32_t>(size % blockSize);
+    std::vector<unsigned char> block(BufferBytes(blockSize, size));
 
     CStdioFile file;
     if (!file.Open(path, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite | CFile::shareDenyWrite |
@@ -433,13 +440,15 @@ bool CWiperView::WipeFolder(const std::string& folder) {
             continue;
         }
         if (!CanOpenForRead(child)) return false;
-        // A size that cannot be read goes on to the overwrite, which refuses the file and stops the run.
+        // A size that cannot be read goes on to the overwrite, which refuses the file and stops the run
+        // (the size query has said why; the overwrite does not ask again).
         uint64_t size = QueryWipeSize(child);
-        DWORD saved = ::GetFileAttributesA(child.c_str());
+        DWORD saved = finder.GetAttributes();  // the size query puts back any attributes it changed
         ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (size != 0) {
             // Files inside a folder keep their names, whatever the wipe-names option says.
-            bool overwritten = options.nsa ? NsaOverwrite(child, saved) : CustomOverwrite(child, saved, options.wipeNames);
+            bool overwritten = options.nsa ? NsaOverwrite(child, saved, &size)
+                                           : CustomOverwrite(child, saved, options.wipeNames, &size);
             if (!overwritten) return false;
         }
         ::DeleteFileA(child.c_str());

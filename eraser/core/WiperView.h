@@ -69,8 +69,11 @@ public:
     bool LoadEraseSettings();
     // Read-only open probe; reports the cause with the framework's file-error box.
     bool CanOpenForRead(const std::string& path);
-    bool CustomOverwrite(const std::string& path, DWORD savedAttributes, bool probeFirst);
-    bool NsaOverwrite(const std::string& path, DWORD savedAttributes);
+    // The overwrites measure the file first (QueryWipeSize); `measured` passes in that measurement
+    // when the caller has just taken it.
+    bool CustomOverwrite(const std::string& path, DWORD savedAttributes, bool probeFirst,
+                         const uint64_t* measured = nullptr);
+    bool NsaOverwrite(const std::string& path, DWORD savedAttributes, const uint64_t* measured = nullptr);
     // Renames the file to as many "0" as its name has bytes and deletes it under that name.
     void WipeFileName(const std::string& path);
     bool EraseFileItem(const std::string& path);

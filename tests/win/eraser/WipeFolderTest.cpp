@@ -116,3 +116,25 @@ TEST_F(EngineTest, ALinkMetWhileWipingIsNeverEnteredAndItsTargetStays) {
     EXPECT_EQ(Exists(Path("top\\link")), !topRemoved);
     EXPECT_EQ(Exists(Path("item link")), !itemRemoved);
 }
+
+TEST_F(EngineTest, AFileInUseInsideAFolderIsReportedOnceAndStopsTheWipe) {
+    // Another program reads it and lets nobody write: the size query says so, the overwrite that
+    // follows adds why it stops, and nothing of the file or its folder goes.
+    for (bool nsa : {false, true}) {
+        ui.Clear();
+        std::string top = Path("busy");
+        MakeTree(top, {"held.txt"});
+        view.options.nsa = nsa;
+        HANDLE holder = ::CreateFileA((top + "\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(view.WipeFolder(top)) << nsa;
+        ::CloseHandle(holder);
+        EXPECT_EQ(ui.MessageTexts(), (std::vector<std::string>{top + "\\held.txt\n对该文件操作失败或它正在使用中!",
+                                                               top + "\\held.txt\n文件正在使用中,请先关闭后再试!"}))
+            << nsa;
+        EXPECT_EQ(ReadBytes(top + "\\held.txt"), "held.txt") << nsa;
+        RemoveTree(top);
+        EnsureProgressDialog();
+    }
+}
