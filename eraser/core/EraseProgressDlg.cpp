@@ -10,7 +10,10 @@ CEraseProgressDlg::CEraseProgressDlg() : CDialog(IDD_ERASE_PROGRESS) {}
 void CEraseProgressDlg::SetStatusText(const std::string& path) { SetDlgItemText(IDC_STATUS_PATH, path); }
 
 void CEraseProgressDlg::SetPassText(const std::string& text) {
+    // Called for every block written: the dialog is only touched when the text changes.
+    if (text == passText && passTextShown_) return;
     passText = text;
+    passTextShown_ = true;
     UpdateData(false);
 }
 

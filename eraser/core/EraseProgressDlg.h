@@ -39,6 +39,7 @@ private:
     void ShowFrame(int frame);
 
     HBITMAP pictures_[3] = {};
+    bool passTextShown_ = false;  // control 1121 holds passText
 };
 
 // The progress dialog of the current run; null when no run is going on, or when the run has been

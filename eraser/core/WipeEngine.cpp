@@ -237,9 +237,17 @@ void CWiperView::AccountProgress(uint64_t n, bool nsa) {
         g_progressDlg->currentBar.SetPos(103);
         g_progressDlg->SetPassText(PassText(nsa));
     }
-    g_progressDlg->totalBar.SetPos(static_cast<int>(std::min<uint64_t>(percent + 3, INT_MAX)));
-    g_progressDlg->currentBar.SetPos(static_cast<int>(std::min<uint64_t>(stage + 3, INT_MAX)));
+    barTotal_ = static_cast<int>(std::min<uint64_t>(percent + 3, INT_MAX));
+    barCurrent_ = static_cast<int>(std::min<uint64_t>(stage + 3, INT_MAX));
+    if (::GetTickCount() - barsShownAt_ >= kBarInterval) ShowBars();
     if (!nsa) g_progressDlg->SetPassText(PassText(nsa));
+}
+
+void CWiperView::ShowBars() {
+    if (!g_progressDlg || g_progressTotals.total == 0) return;  // a run without totals leaves the bars alone
+    g_progressDlg->totalBar.SetPos(barTotal_);
+    g_progressDlg->currentBar.SetPos(barCurrent_);
+    barsShownAt_ = ::GetTickCount();
 }
 
 bool CWiperView::WritePass(CFile& file, const unsigned char* block, uint32_t blockSize, uint64_t blocks,
@@ -306,6 +314,7 @@ bool CWiperView::CustomOverwrite(const std::string& path, DWORD savedAttributes,
                 if (!WritePass(file, block.data(), blockSize, blocks, rest, false)) return false;
                 // Each pass reaches the disk before the next begins, or the cache could merge them.
                 FlushToDisk(file);
+                ShowBars();
                 if (passObserver) passObserver->PassWritten(path, pass);
                 file.SeekToBegin();
             }
@@ -356,6 +365,7 @@ bool CWiperView::NsaOverwrite(const std::string& path, DWORD savedAttributes, co
             if (g_progressDlg) g_progressDlg->SetPassText(PassText(true));
             if (!WritePass(file, block.data(), blockSize, blocks, rest, true)) return false;
             FlushToDisk(file);
+            ShowBars();
             if (passObserver) passObserver->PassWritten(path, pass);
             if (pass <= 6) file.SeekToBegin();
         }

@@ -103,14 +103,21 @@ protected:
     void OnSize(UINT type, int cx, int cy) override;
 
 private:
-    // Accounts n written bytes and moves the bars; `nsa` selects the NSA weights.
+    // Accounts n written bytes and moves the bars; `nsa` selects the NSA weights. The bars are
+    // redrawn at most every kBarInterval milliseconds (a redraw costs more than writing a block).
     void AccountProgress(uint64_t n, bool nsa);
+    // Puts the accounted positions on the bars now (at the end of every pass).
+    void ShowBars();
     // The pass text: the stage (StageCounter + 1) over the number of stages.
     std::string PassText(bool nsa) const;
     // Writes one pass: `blocks` times the whole block, then its first `rest` bytes. False when the
     // user cancelled: the progress dialog is then gone and the file flushed and closed.
     bool WritePass(CFile& file, const unsigned char* block, uint32_t blockSize, uint64_t blocks, uint32_t rest,
                    bool nsa);
+
+    static constexpr DWORD kBarInterval = 50;
+    int barTotal_ = 0, barCurrent_ = 0;  // the positions the bars are to show
+    DWORD barsShownAt_ = 0;              // tick count of their last redraw
 
     CListCtrl list_;
 
