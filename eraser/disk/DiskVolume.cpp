@@ -6,6 +6,7 @@
 DiskVolume::~DiskVolume() = default;
 
 bool DiskVolume::Open(int family, char letter) {
+    error = kNoError;  // what a refusal below leaves when it names no cause
     if (family != 0 && family != 1) return false;
     if (!((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z'))) {
         error = kBadDriveLetter;
@@ -23,7 +24,6 @@ bool DiskVolume::Open(int family, char letter) {
         return false;
     }
     if (ntfs && family == 0) return false;
-    error = kNoError;
     root = std::string(1, letter) + ":";
     isNtfs = ntfs ? 1 : 0;
     ntFamily = family;
