@@ -48,6 +48,13 @@ void RestoreAttributes(const std::string& path, DWORD attributes) {
     if (attributes != INVALID_FILE_ATTRIBUTES) ::SetFileAttributesA(path.c_str(), attributes);
 }
 
+// Ends an overwrite that cannot go on: the run stops and the file gets its attributes back.
+bool StopRun(const std::string& path, DWORD savedAttributes) {
+    DestroyProgressDialog();
+    RestoreAttributes(path, savedAttributes);
+    return false;
+}
+
 // A function of a system library looked up by name (it may be missing on older systems).
 template <class Function>
 Function LookUp(const char* module, const char* name) {
@@ -283,25 +290,19 @@ bool CWiperView::CustomOverwrite(const std::string& path, DWORD savedAttributes,
         CFile probe;
         if (!probe.Open(path, CFile::modeWrite)) {
             Warn(path + kInUse);
-            DestroyProgressDialog();
-            RestoreAttributes(path, savedAttributes);
-            return false;
+            return StopRun(path, savedAttributes);
         }
         probe.Abort();
     }
     if (!file.Open(path, openFlags)) {
         if (!probeFirst) Warn(path + kInUse);
-        DestroyProgressDialog();
-        RestoreAttributes(path, savedAttributes);
-        return false;
+        return StopRun(path, savedAttributes);
     }
     if (size == kSizeUnknown) {
         // The size query failed (its message is shown) although the file opened: writing on would
         // never end.
         file.Abort();
-        DestroyProgressDialog();
-        RestoreAttributes(path, savedAttributes);
-        return false;
+        return StopRun(path, savedAttributes);
     }
 
     try {
@@ -324,9 +325,7 @@ bool CWiperView::CustomOverwrite(const std::string& path, DWORD savedAttributes,
     } catch (const CFileException& error) {
         file.Abort();
         error.ReportError();
-        DestroyProgressDialog();
-        RestoreAttributes(path, savedAttributes);
-        return false;
+        return StopRun(path, savedAttributes);
     }
     return true;
 }
@@ -343,15 +342,11 @@ bool CWiperView::NsaOverwrite(const std::string& path, DWORD savedAttributes, co
     if (!file.Open(path, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite | CFile::shareDenyWrite |
                              CFile::typeBinary)) {
         Warn(path + kInUse);
-        DestroyProgressDialog();
-        RestoreAttributes(path, savedAttributes);
-        return false;
+        return StopRun(path, savedAttributes);
     }
     if (size == kSizeUnknown) {
         file.Abort();
-        DestroyProgressDialog();
-        RestoreAttributes(path, savedAttributes);
-        return false;
+        return StopRun(path, savedAttributes);
     }
     if (size == 0) return true;
     if (!g_progressDlg) return false;
@@ -376,9 +371,7 @@ bool CWiperView::NsaOverwrite(const std::string& path, DWORD savedAttributes, co
     } catch (const CFileException& error) {
         file.Abort();
         error.ReportError();
-        DestroyProgressDialog();
-        RestoreAttributes(path, savedAttributes);
-        return false;
+        return StopRun(path, savedAttributes);
     }
 
     // The stream is closed; a fresh handle pushes whatever the system still caches to the disk.
