@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "DiskImages.h"
@@ -162,4 +164,37 @@ TEST(DiskVolumeWipeNames, ThroughTheVolumeDeviceLeavesNothingForTheNextScan) {
     list.clear();
     ASSERT_TRUE(volume.Scan(list));
     EXPECT_EQ(ScanText(list), "");
+}
+
+TEST(DiskVolumeScan, AScanInAWorkerThreadReportsToTheWindowThreadWhichCanCancelIt) {
+    // As the recoverable-files check runs it: the scan in a worker, the records arriving in the
+    // window's thread, and Cancel pressed there.
+    ASSERT_TRUE(ServeOnDriveX("ntfs.img"));
+    DiskVolume volume;
+    ASSERT_TRUE(volume.Open(1, 'X'));
+    Listener listener;
+    listener.cancelVolume = &volume;
+    listener.cancelAfter = 3;
+    volume.SetNotifyWindow(listener.window);
+    diskfs::DeletedFileList list;
+    std::atomic<bool> finished{false};
+    bool scanned = false;
+    DWORD windowThread = ::GetCurrentThreadId();
+    std::thread worker([&] {
+        scanned = volume.Scan(list);
+        finished = true;
+        ::PostThreadMessageA(windowThread, WM_NULL, 0, 0);
+    });
+    MSG msg;
+    DWORD deadline = ::GetTickCount() + 20000;
+    while (!finished && ::GetTickCount() < deadline) {
+        if (::MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT) == WAIT_OBJECT_0) {
+            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
+        }
+    }
+    worker.join();
+    EXPECT_TRUE(scanned);
+    EXPECT_EQ(list.size(), 3u) << "the scan stops before the entry after the cancel";
+    ASSERT_EQ(listener.records.size(), 3u);
+    EXPECT_EQ(listener.records.front(), list.front().get());
 }
