@@ -198,3 +198,31 @@ TEST(DiskVolumeScan, AScanInAWorkerThreadReportsToTheWindowThreadWhichCanCancelI
     ASSERT_EQ(listener.records.size(), 3u);
     EXPECT_EQ(listener.records.front(), list.front().get());
 }
+
+TEST(DiskVolumeScan, AVolumeCutShortGivesAFailureOrAPartialResult) {
+    // The device ends before the volume its boot sector describes: reads past the end come back
+    // short and count as failures. Cut inside the FATs, the scan fails; cut further on, in the
+    // data area, folders beyond the end are passed over and the rest is reported.
+    std::string whole = ReadBytes(FixturePath("fat32.img"));
+    ASSERT_GT(whole.size(), 4u << 20);
+    const auto byteAt = [&](size_t i) { return static_cast<size_t>(static_cast<unsigned char>(whole[i])); };
+    const size_t dataStart = (byteAt(14) | byteAt(15) << 8) * 512 +  // reserved sectors
+                             2 * (byteAt(36) | byteAt(37) << 8 | byteAt(38) << 16) * 512;  // two FATs
+    size_t expected = 0;
+    for (char c : ReadBytes(FixturePath("fat32.expected"))) expected += c == '\n';
+    size_t partial = 0;
+    for (size_t cut = 64 * 1024; cut < dataStart + (512u << 10); cut = cut < dataStart ? dataStart : cut + (16u << 10)) {
+        ASSERT_TRUE(WriteBytes(kDriveXImage, whole.substr(0, cut)));
+        ASSERT_TRUE(DefineHostDrive('X', DRIVE_X_FOLDER, DRIVE_X_FOLDER "/volume.img"));
+        DiskVolume volume;
+        ASSERT_TRUE(volume.Open(1, 'X')) << cut;
+        diskfs::DeletedFileList list;
+        bool scanned = volume.Scan(list);
+        if (cut < dataStart) {
+            EXPECT_FALSE(scanned) << "cut at " << cut << ", inside the FATs";
+        }
+        EXPECT_LE(list.size(), expected) << cut;
+        if (scanned && list.size() > 0 && list.size() < expected) ++partial;
+    }
+    EXPECT_GT(partial, 0u) << "no cut gave a partial result";
+}
