@@ -63,6 +63,7 @@ bool CEraseProgressDlg::OnInitDialog() {
         picture.SetBitmap(pictures_[1]);
         picture.ShowWindow(SW_HIDE);
     }
+    shownPosition_ = 0;
     SetTimer(kAnimationTimer, 10);
     return CDialog::OnInitDialog();
 }
@@ -76,9 +77,13 @@ void CEraseProgressDlg::OnTimer(UINT_PTR id) {
 }
 
 void CEraseProgressDlg::ShowFrame(int frame) {
-    for (int position = 1; position <= kArcPositions; ++position) {
-        ::ShowWindow(::GetDlgItem(m_hWnd, IDC_ANIM_FIRST + position - 1), position == frame ? SW_SHOW : SW_HIDE);
-    }
+    // Only the picture that leaves and the one that comes change: a frame every 10 ms must not
+    // cost a redraw of the whole arc.
+    int position = frame >= 1 && frame <= kArcPositions ? frame : 0;
+    if (position == shownPosition_) return;
+    if (shownPosition_) ::ShowWindow(::GetDlgItem(m_hWnd, IDC_ANIM_FIRST + shownPosition_ - 1), SW_HIDE);
+    if (position) ::ShowWindow(::GetDlgItem(m_hWnd, IDC_ANIM_FIRST + position - 1), SW_SHOW);
+    shownPosition_ = position;
 }
 
 void CEraseProgressDlg::OnDestroy() {

@@ -40,6 +40,7 @@ private:
 
     HBITMAP pictures_[3] = {};
     bool passTextShown_ = false;  // control 1121 holds passText
+    int shownPosition_ = 0;       // the arc position whose picture is shown, 0 for none
 };
 
 // The progress dialog of the current run; null when no run is going on, or when the run has been
