@@ -1,7 +1,6 @@
 #include "DiskVolume.h"
 
 #include <cstring>
-#include <exception>
 
 DiskVolume::~DiskVolume() = default;
 
@@ -52,7 +51,7 @@ bool DiskVolume::Scan(diskfs::DeletedFileList& list) {
         walker->control.skipEmpty = skipEmpty != 0;
         if (notifyWindow) walker->notifyWindow = notifyWindow;
         return walker->ScanDeleted(std::string(root), list);
-    } catch (const std::exception&) {
+    } catch (...) {  // any failure inside a walk is a failed operation, nothing more
         return false;
     }
 }
@@ -61,7 +60,7 @@ bool DiskVolume::WipeNames() {
     try {
         MakeWalker();
         return walker->WipeDeletedNames(std::string(root));
-    } catch (const std::exception&) {
+    } catch (...) {
         return false;
     }
 }
