@@ -55,6 +55,13 @@ bool StopRun(const std::string& path, DWORD savedAttributes) {
     return false;
 }
 
+// Ends an overwrite whose write failed: the file is let go, the user told why, the run stopped.
+bool StopAfterWriteError(CFile& file, const CFileException& error, const std::string& path, DWORD savedAttributes) {
+    file.Abort();
+    error.ReportError();
+    return StopRun(path, savedAttributes);
+}
+
 // A function of a system library looked up by name (it may be missing on older systems).
 template <class Function>
 Function LookUp(const char* module, const char* name) {
@@ -274,6 +281,13 @@ bool CWiperView::WritePass(CFile& file, const unsigned char* block, uint32_t blo
     return true;
 }
 
+void CWiperView::EndPass(CFile& file, const std::string& path, int pass) {
+    // Each pass reaches the disk before the next begins, or the cache could merge them.
+    FlushToDisk(file);
+    ShowBars();
+    if (passObserver) passObserver->PassWritten(path, pass);
+}
+
 bool CWiperView::CustomOverwrite(const std::string& path, DWORD savedAttributes, bool probeFirst,
                                  const uint64_t* measured) {
     if (!PathFits(path)) return false;
@@ -313,19 +327,14 @@ bool CWiperView::CustomOverwrite(const std::string& path, DWORD savedAttributes,
                 g_progressDlg->SetPassText(PassText(false));
                 std::fill(block.begin(), block.end(), FillByte(settings.pattern, block[0]));
                 if (!WritePass(file, block.data(), blockSize, blocks, rest, false)) return false;
-                // Each pass reaches the disk before the next begins, or the cache could merge them.
-                FlushToDisk(file);
-                ShowBars();
-                if (passObserver) passObserver->PassWritten(path, pass);
+                EndPass(file, path, pass);
                 file.SeekToBegin();
             }
         }
         // Every pass has been flushed already; nothing is left to push.
         file.Close();
     } catch (const CFileException& error) {
-        file.Abort();
-        error.ReportError();
-        return StopRun(path, savedAttributes);
+        return StopAfterWriteError(file, error, path, savedAttributes);
     }
     return true;
 }
@@ -359,9 +368,7 @@ bool CWiperView::NsaOverwrite(const std::string& path, DWORD savedAttributes, co
             if (pass > 6) file.SeekToBegin();
             if (g_progressDlg) g_progressDlg->SetPassText(PassText(true));
             if (!WritePass(file, block.data(), blockSize, blocks, rest, true)) return false;
-            FlushToDisk(file);
-            ShowBars();
-            if (passObserver) passObserver->PassWritten(path, pass);
+            EndPass(file, path, pass);
             if (pass <= 6) file.SeekToBegin();
         }
         // Right after the last original byte: the file grows by the tail.
@@ -369,9 +376,7 @@ bool CWiperView::NsaOverwrite(const std::string& path, DWORD savedAttributes, co
         file.Flush();
         file.Close();
     } catch (const CFileException& error) {
-        file.Abort();
-        error.ReportError();
-        return StopRun(path, savedAttributes);
+        return StopAfterWriteError(file, error, path, savedAttributes);
     }
 
     // The stream is closed; a fresh handle pushes whatever the system still caches to the disk.

@@ -108,6 +108,8 @@ private:
     void AccountProgress(uint64_t n, bool nsa);
     // Puts the accounted positions on the bars now (at the end of every pass).
     void ShowBars();
+    // Ends pass `pass` over `path`: flushed to the disk, bars shown, the observer told.
+    void EndPass(CFile& file, const std::string& path, int pass);
     // The pass text: the stage (StageCounter + 1) over the number of stages.
     std::string PassText(bool nsa) const;
     // Writes one pass: `blocks` times the whole block, then its first `rest` bytes. False when the

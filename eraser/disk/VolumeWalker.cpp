@@ -28,9 +28,17 @@ void VolumeWalker::CloseDevice() {
     device_ = INVALID_HANDLE_VALUE;
 }
 
-void VolumeWalker::PrepareScan() {
-    notify_.window = notifyWindow;
-    control.notify = notifyWindow ? &notify_ : nullptr;
+bool VolumeWalker::ScanThrough(const std::string& root, diskfs::DeletedFileList& list,
+                               const std::function<bool()>& walk) {
+    rootPath = root;
+    bool ok = false;
+    if (OpenDevice(root)) {
+        notify_.window = notifyWindow;
+        control.notify = notifyWindow ? &notify_ : nullptr;
+        ok = walk();
+    }
+    VolumeWalker::ScanDeleted(root, list);
+    return ok;
 }
 
 // --- Windows 95/98/Me ------------------------------------------------------------------------
@@ -59,16 +67,11 @@ bool Fat32Walker9x::OpenDevice(const std::string& root) {
 }
 
 bool Fat32Walker9x::ScanDeleted(const std::string& root, diskfs::DeletedFileList& list) {
-    rootPath = root;
-    bool ok = false;
-    if (OpenDevice(root)) {
-        PrepareScan();
+    return ScanThrough(root, list, [&] {
         diskfs::Fat32Walk walk(*volume_, control);
         walk.requireDotDot = false;
-        ok = walk.ScanDeleted(root, list);
-    }
-    VolumeWalker::ScanDeleted(root, list);
-    return ok;
+        return walk.ScanDeleted(root, list);
+    });
 }
 
 bool Fat32Walker9x::WipeDeletedNames(const std::string& root) {
@@ -90,37 +93,21 @@ bool Fat32Walker9x::WipeDeletedNames(const std::string& root) {
 
 // --- NT family -------------------------------------------------------------------------------
 
-namespace {
-
-// Opens the volume device and reads its boot sector; closes it again when the read fails.
-bool OpenNtDevice(const std::string& root, HANDLE* device, NtVolumeDevice* volume, uint8_t* boot) {
-    if (*device != INVALID_HANDLE_VALUE) ::CloseHandle(*device);
-    *device = OpenVolumeDevice(root);
-    volume->SetHandle(*device);
-    if (*device == INVALID_HANDLE_VALUE) return false;
-    if (!volume->ReadSectors(0, 1, 512, boot)) {
-        ::CloseHandle(*device);
-        *device = INVALID_HANDLE_VALUE;
-        volume->SetHandle(INVALID_HANDLE_VALUE);
+bool NtVolumeWalker::OpenDevice(const std::string& root) {
+    CloseDevice();
+    device_ = OpenVolumeDevice(root);
+    volume_.SetHandle(device_);
+    if (device_ == INVALID_HANDLE_VALUE) return false;
+    if (!volume_.ReadSectors(0, 1, 512, bootSector_)) {
+        CloseDevice();
+        volume_.SetHandle(INVALID_HANDLE_VALUE);
         return false;
     }
     return true;
 }
 
-}  // namespace
-
-bool Fat32WalkerNT::OpenDevice(const std::string& root) { return OpenNtDevice(root, &device_, &volume_, bootSector_); }
-
 bool Fat32WalkerNT::ScanDeleted(const std::string& root, diskfs::DeletedFileList& list) {
-    rootPath = root;
-    bool ok = false;
-    if (OpenDevice(root)) {
-        PrepareScan();
-        diskfs::Fat32Walk walk(volume_, control);
-        ok = walk.ScanDeleted(root, list);
-    }
-    VolumeWalker::ScanDeleted(root, list);
-    return ok;
+    return ScanThrough(root, list, [&] { return diskfs::Fat32Walk(volume_, control).ScanDeleted(root, list); });
 }
 
 bool Fat32WalkerNT::WipeDeletedNames(const std::string& root) {
@@ -131,25 +118,14 @@ bool Fat32WalkerNT::WipeDeletedNames(const std::string& root) {
     return walk.WipeDeletedNames();
 }
 
-bool NtfsWalker::OpenDevice(const std::string& root) { return OpenNtDevice(root, &device_, &volume_, bootSector_); }
-
 bool NtfsWalker::ScanDeleted(const std::string& root, diskfs::DeletedFileList& list) {
-    rootPath = root;
-    bool ok = false;
-    if (OpenDevice(root)) {
-        PrepareScan();
-        diskfs::NtfsWalk walk(volume_, control);
-        ok = walk.ScanDeleted(root, list);
-    }
-    VolumeWalker::ScanDeleted(root, list);
-    return ok;
+    return ScanThrough(root, list, [&] { return diskfs::NtfsWalk(volume_, control).ScanDeleted(root, list); });
 }
 
 bool NtfsWalker::WipeDeletedNames(const std::string& root) {
     rootPath = root;
     if (!OpenDevice(root)) return false;
-    diskfs::NtfsWalk walk(volume_, control);
-    bool ok = walk.WipeDeletedNames();
+    bool ok = diskfs::NtfsWalk(volume_, control).WipeDeletedNames();
     if (!ok) CloseDevice();
     return ok;
 }

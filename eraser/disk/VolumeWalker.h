@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -40,8 +41,9 @@ public:
     HWND notifyWindow = nullptr;
 
 protected:
-    // Hands the notify window to the scan's control.
-    void PrepareScan();
+    // The frame of every walker's scan: opens the device, hands the notify window to the control,
+    // runs `walk` (the file-system scan into `list`) and ends with the base version's reset.
+    bool ScanThrough(const std::string& root, diskfs::DeletedFileList& list, const std::function<bool()>& walk);
 
     HANDLE device_ = INVALID_HANDLE_VALUE;
     uint8_t bootSector_[512] = {};
@@ -66,26 +68,27 @@ private:
     std::unique_ptr<Vwin32Device> volume_;
 };
 
-// The NT family, FAT32: the volume device \\.\X:.
-class Fat32WalkerNT : public VolumeWalker {
+// The NT family: the volume device \\.\X:, read and written at byte offsets.
+class NtVolumeWalker : public VolumeWalker {
 public:
-    bool ScanDeleted(const std::string& root, diskfs::DeletedFileList& list) override;
-    bool WipeDeletedNames(const std::string& root) override;
     bool OpenDevice(const std::string& root) override;
 
-private:
+protected:
     NtVolumeDevice volume_;
 };
 
-// The NT family, NTFS: the volume device \\.\X:.
-class NtfsWalker : public VolumeWalker {
+// The NT family, FAT32.
+class Fat32WalkerNT : public NtVolumeWalker {
 public:
     bool ScanDeleted(const std::string& root, diskfs::DeletedFileList& list) override;
     bool WipeDeletedNames(const std::string& root) override;
-    bool OpenDevice(const std::string& root) override;
+};
 
-private:
-    NtVolumeDevice volume_;
+// The NT family, NTFS.
+class NtfsWalker : public NtVolumeWalker {
+public:
+    bool ScanDeleted(const std::string& root, diskfs::DeletedFileList& list) override;
+    bool WipeDeletedNames(const std::string& root) override;
 };
 
 // Opens "\\.\" + root (such as \\.\C:) for reading and writing, shared, synchronous.

@@ -184,18 +184,20 @@ void Fat32Walk::Report(DeletedFileRecord* record, DeletedFileList& list) {
     list.push_back(std::move(owned));
 }
 
+bool Fat32Walk::EnterDirectory(uint32_t cluster, bool isRoot, Directory* dir) {
+    // A directory that is its own ancestor or is linked twice is walked once.
+    if (!visited_.insert(cluster).second || !ReadDirectory(cluster, dir) || !LeadingDotsOk(*dir, isRoot)) {
+        ++skippedDirectories;
+        return false;
+    }
+    return true;
+}
+
 bool Fat32Walk::ScanDirectory(uint32_t cluster, const std::string& path, bool deletedTree, bool isRoot,
                               int level, DeletedFileList& list) {
     if (level > kMaxScanDepth) return true;
-    if (!visited_.insert(cluster).second) {  // a directory that is its own ancestor or is linked twice
-        ++skippedDirectories;
-        return true;
-    }
     Directory dir;
-    if (!ReadDirectory(cluster, &dir) || !LeadingDotsOk(dir, isRoot)) {
-        ++skippedDirectories;
-        return true;
-    }
+    if (!EnterDirectory(cluster, isRoot, &dir)) return true;
     uint8_t* entries = dir.bytes.data();
     const size_t count = dir.bytes.size() / kEntry;
     size_t pending = 0;  // long-name entries just before the current one
@@ -267,15 +269,12 @@ bool Fat32Walk::ScanDeleted(const std::string& root, DeletedFileList& list) {
 }
 
 bool Fat32Walk::WipeDirectory(uint32_t cluster, bool isRoot, bool deletedTree, int depth) {
-    if (depth > kMaxDepth || !visited_.insert(cluster).second) {
+    if (depth > kMaxDepth) {
         ++skippedDirectories;
         return true;
     }
     Directory dir;
-    if (!ReadDirectory(cluster, &dir) || !LeadingDotsOk(dir, isRoot)) {
-        ++skippedDirectories;
-        return true;
-    }
+    if (!EnterDirectory(cluster, isRoot, &dir)) return true;
     uint8_t blank[kEntry] = {kDeletedMark};
     if (blankForm == BlankForm::kArchiveAttribute) blank[11] = 0x20;
 

@@ -80,6 +80,9 @@ private:
     bool ReadDirectory(uint32_t firstCluster, Directory* dir);
     bool LeadingDotsOk(const Directory& dir, bool isRoot) const;
     bool DeletedDirectoryUsable(uint32_t cluster) const;
+    // Reads the directory at `cluster` for a walk; false, counted in skippedDirectories, when it was
+    // walked already, cannot be read or does not begin as a directory does.
+    bool EnterDirectory(uint32_t cluster, bool isRoot, Directory* dir);
 
     // Returns false when the scan must stop (limit or cancel).
     bool ScanDirectory(uint32_t cluster, const std::string& path, bool deletedTree, bool isRoot, int level,

@@ -313,6 +313,14 @@ bool NtfsWalk::ReadRecord(uint64_t number, std::vector<uint8_t>* record, bool* d
     return true;
 }
 
+bool NtfsWalk::ReadUnusedRecord(uint64_t number, std::vector<uint8_t>* record) {
+    if (InUse(number)) return false;
+    bool damaged = false;
+    if (ReadRecord(number, record, &damaged)) return true;
+    if (damaged) ++skippedRecords;
+    return false;
+}
+
 bool NtfsWalk::WriteRecord(uint64_t number, std::vector<uint8_t> record) {
     if (!UndoFixup(record.data(), record.size(), boot_.bytesPerSector)) return false;
     uint64_t at = 0;
@@ -467,12 +475,7 @@ bool NtfsWalk::ScanDeleted(const std::string& root, DeletedFileList& list) {
     std::vector<uint8_t> record;
     for (uint64_t i = 0; ok && i < recordCount_; ++i) {
         if (control.ShouldStop(list)) break;
-        if (InUse(i)) continue;
-        bool damaged = false;
-        if (!ReadRecord(i, &record, &damaged)) {
-            if (damaged) ++skippedRecords;
-            continue;
-        }
+        if (!ReadUnusedRecord(i, &record)) continue;
         Name name = FindName(record);
         if (!name.found || name.text.empty()) continue;
         std::unique_ptr<DeletedFileRecord> found(new DeletedFileRecord);
@@ -491,12 +494,7 @@ bool NtfsWalk::WipeDeletedNames() {
     if (!Load()) return false;
     std::vector<uint8_t> record;
     for (uint64_t i = 0; i < recordCount_; ++i) {
-        if (InUse(i)) continue;
-        bool damaged = false;
-        if (!ReadRecord(i, &record, &damaged)) {
-            if (damaged) ++skippedRecords;
-            continue;
-        }
+        if (!ReadUnusedRecord(i, &record)) continue;
         Name name = FindName(record);
         bool changed = false;
         if (name.found && name.length != 0) {

@@ -88,6 +88,9 @@ private:
     bool ReadBytes(uint64_t volumeByte, size_t length, uint8_t* out);
     bool WriteBytes(uint64_t volumeByte, size_t length, const uint8_t* in);
     bool ReadRecord(uint64_t number, std::vector<uint8_t>* record, bool* damaged = nullptr);
+    // Reads record `number` when the bitmap marks it unused; false when it is in use or unreadable
+    // (a damaged one is counted in skippedRecords).
+    bool ReadUnusedRecord(uint64_t number, std::vector<uint8_t>* record);
     bool WriteRecord(uint64_t number, std::vector<uint8_t> record);
     bool InUse(uint64_t number) const;
     Name FindName(const std::vector<uint8_t>& record) const;

@@ -44,9 +44,7 @@ std::string WithoutCarriageReturns(std::string text) {
 
 TEST(ImageTool, TheWindowsBuildListsWhatTheNativeBuildLists) {
     TempFolder folder("scan");
-    std::string tool = std::string("Z:") + DELETED_SCAN_EXE;
-    for (char& c : tool)
-        if (c == '/') c = '\\';
+    std::string tool = WinePath(DELETED_SCAN_EXE);
     for (const char* name : {"fat32", "ntfs"}) {
         std::string output = folder / (std::string(name) + ".txt");
         ASSERT_EQ(RunTool("\"" + tool + "\" \"" + FixturePath(std::string(name) + ".img") + "\"", output), 0) << name;
