@@ -46,32 +46,28 @@ bool CImageFile::Size(uint64_t& size) const {
     return true;
 }
 
-bool CImageFile::ReadAt(uint64_t offset, void* buffer, size_t size) const {
+namespace {
+// Moves `size` bytes between `p` and the file at `offset`, a piece at a time, until all have moved.
+bool Transfer(int fd, uint64_t offset, char* p, size_t size, bool write) {
     std::lock_guard<std::mutex> lock(gSeekLock);
-    if (_lseeki64(fd_, static_cast<__int64>(offset), SEEK_SET) < 0) return false;
-    char* p = static_cast<char*>(buffer);
+    if (_lseeki64(fd, static_cast<__int64>(offset), SEEK_SET) < 0) return false;
     while (size) {
         unsigned chunk = size > (1u << 30) ? (1u << 30) : static_cast<unsigned>(size);
-        int n = _read(fd_, p, chunk);
+        int n = write ? _write(fd, p, chunk) : _read(fd, p, chunk);
         if (n <= 0) return false;
         p += n;
         size -= static_cast<size_t>(n);
     }
     return true;
 }
+}  // namespace
+
+bool CImageFile::ReadAt(uint64_t offset, void* buffer, size_t size) const {
+    return Transfer(fd_, offset, static_cast<char*>(buffer), size, false);
+}
 
 bool CImageFile::WriteAt(uint64_t offset, const void* buffer, size_t size) {
-    std::lock_guard<std::mutex> lock(gSeekLock);
-    if (_lseeki64(fd_, static_cast<__int64>(offset), SEEK_SET) < 0) return false;
-    const char* p = static_cast<const char*>(buffer);
-    while (size) {
-        unsigned chunk = size > (1u << 30) ? (1u << 30) : static_cast<unsigned>(size);
-        int n = _write(fd_, p, chunk);
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+    return Transfer(fd_, offset, const_cast<char*>(static_cast<const char*>(buffer)), size, true);
 }
 
 bool CImageFile::Sync() { return _commit(fd_) == 0; }
@@ -103,10 +99,12 @@ bool CImageFile::Size(uint64_t& size) const {
     return true;
 }
 
-bool CImageFile::ReadAt(uint64_t offset, void* buffer, size_t size) const {
-    char* p = static_cast<char*>(buffer);
+namespace {
+// Moves `size` bytes between `p` and the file at `offset`, a piece at a time, until all have moved.
+bool Transfer(int fd, uint64_t offset, char* p, size_t size, bool write) {
     while (size) {
-        ssize_t n = ::pread(fd_, p, size, static_cast<off_t>(offset));
+        ssize_t n = write ? ::pwrite(fd, p, size, static_cast<off_t>(offset))
+                          : ::pread(fd, p, size, static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         p += n;
@@ -115,18 +113,14 @@ bool CImageFile::ReadAt(uint64_t offset, void* buffer, size_t size) const {
     }
     return true;
 }
+}  // namespace
+
+bool CImageFile::ReadAt(uint64_t offset, void* buffer, size_t size) const {
+    return Transfer(fd_, offset, static_cast<char*>(buffer), size, false);
+}
 
 bool CImageFile::WriteAt(uint64_t offset, const void* buffer, size_t size) {
-    const char* p = static_cast<const char*>(buffer);
-    while (size) {
-        ssize_t n = ::pwrite(fd_, p, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        offset += static_cast<uint64_t>(n);
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+    return Transfer(fd_, offset, const_cast<char*>(static_cast<const char*>(buffer)), size, true);
 }
 
 bool CImageFile::Sync() { return ::fdatasync(fd_) == 0; }
