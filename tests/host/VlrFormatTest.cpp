@@ -2,12 +2,12 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 #include "VlrImage.h"
+#include "VolumeFixture.h"
 
 using namespace vlr;
 
@@ -33,14 +33,6 @@ std::string Sha256Hex(const std::vector<uint8_t>& data) {
     uint8_t sum[32];
     Sha256(data.data(), data.size(), sum);
     return Hex(sum, 32);
-}
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    std::vector<uint8_t> out(static_cast<size_t>(in.tellg()));
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
-    return out;
 }
 
 // IEEE 1619-2007 XTS-AES-256 test vector 10: one 512-byte data unit, sequence number 0xff.
@@ -76,7 +68,7 @@ TEST(VlrFormat, AnImageWithAFixedSaltAndKeyHasTheKnownBytes) {
     const std::string pw = "katpassword";
     ASSERT_EQ(CVlrImage::Create(path, 100, reinterpret_cast<const uint8_t*>(pw.data()), pw.size(), options),
               VlrResult::Ok);
-    const std::vector<uint8_t> file = ReadFile(path);
+    const std::vector<uint8_t> file = fixture::ReadBytes(path);
     std::remove(path.c_str());
     rmdir(tmpl);
     ASSERT_EQ(file.size(), 4096u + 100u * 1024 * 1024 + 4096u);

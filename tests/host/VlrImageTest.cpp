@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "VlrImage.h"
+#include "VolumeFixture.h"
 
 using namespace vlr;
 
@@ -20,14 +21,6 @@ constexpr KdfCost kTestCost = {1, 64, 1};
 constexpr uint64_t kSectors100MB = 100ull * kSectorsPerMB;
 
 std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    std::vector<uint8_t> out(static_cast<size_t>(in.tellg()));
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
-    return out;
-}
 
 void PatchByte(const std::string& path, uint64_t offset, uint8_t x) {
     std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
@@ -244,7 +237,7 @@ TEST_F(VlrImageTest, TheFileShowsNoPlaintextAndNoFileSystemMarkers) {
             at += 4097;
         }
     }
-    const std::vector<uint8_t> file = ReadFile(path_);
+    const std::vector<uint8_t> file = fixture::ReadBytes(path_);
     ASSERT_EQ(file.size(), ImageFileSize(kSectors100MB));
     for (const std::string& m : markers) EXPECT_FALSE(Contains(file, m)) << "\"" << m << "\" is readable in the file";
     // Nor does the fill leave readable zeros: no data sector is all zeros.
