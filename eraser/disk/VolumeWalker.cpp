@@ -9,12 +9,6 @@ void WindowScanNotify::OnRecordFound(diskfs::DeletedFileRecord* record) {
     if (window) ::SendMessageA(window, diskfs::kFoundRecordMessage, reinterpret_cast<WPARAM>(record), 0);
 }
 
-HANDLE OpenVolumeDevice(const std::string& root) {
-    std::string name = "\\\\.\\" + root;
-    return ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-}
-
 VolumeWalker::~VolumeWalker() { CloseDevice(); }
 
 bool VolumeWalker::ScanDeleted(const std::string&, diskfs::DeletedFileList&) {
@@ -95,7 +89,9 @@ bool Fat32Walker9x::WipeDeletedNames(const std::string& root) {
 
 bool NtVolumeWalker::OpenDevice(const std::string& root) {
     CloseDevice();
-    device_ = OpenVolumeDevice(root);
+    const std::string name = "\\\\.\\" + root;
+    device_ = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
     volume_.SetHandle(device_);
     if (device_ == INVALID_HANDLE_VALUE) return false;
     if (!volume_.ReadSectors(0, 1, 512, bootSector_)) {

@@ -71,6 +71,7 @@ private:
 // The NT family: the volume device \\.\X:, read and written at byte offsets.
 class NtVolumeWalker : public VolumeWalker {
 public:
+    // Opens "\\.\" + root (such as \\.\C:) for reading and writing, shared, synchronous.
     bool OpenDevice(const std::string& root) override;
 
 protected:
@@ -90,6 +91,3 @@ public:
     bool ScanDeleted(const std::string& root, diskfs::DeletedFileList& list) override;
     bool WipeDeletedNames(const std::string& root) override;
 };
-
-// Opens "\\.\" + root (such as \\.\C:) for reading and writing, shared, synchronous.
-HANDLE OpenVolumeDevice(const std::string& root);
