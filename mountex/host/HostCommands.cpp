@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -153,6 +155,32 @@ bool RealPath(const std::string& path, std::string& real) {
     return true;
 }
 
+// A mounted image carries an exclusive lock on its file for as long as its serving process lives
+// (the lock belongs to the open file, which the server inherits), so a second mount of it, or a
+// creation over it, is refused instead of writing under a live file system.
+enum class ImageLock { Held, Busy, NoFile };
+
+ImageLock LockImage(const std::string& path, int& fd) {
+    fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return ImageLock::NoFile;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return ImageLock::Held;
+    close(fd);
+    fd = -1;
+    return ImageLock::Busy;
+}
+
+void Unlock(int& fd) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+}
+
+// The folder part of a path ("." for a bare name).
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 volatile sig_atomic_t gStopRequested = 0;
 void OnStopSignal(int) { gStopRequested = 1; }
 
@@ -256,28 +284,54 @@ void CStatusFile::Report(const char* state, const char* result) const {
 int CreateCommand(const std::string& imagePath, uint32_t sizeMB, vlr::CSecretBuffer& password,
                   const CStatusFile& status) {
     status.Report("working", "ok");
-    vlr::VlrResult r = vlr::CVlrImage::Create(imagePath, sizeMB, password.data(), password.size());
-    if (!vlr::Succeeded(r)) return Fail(status, FromImageResult(r), std::string("cannot create the image: ") + vlr::ResultName(r));
-    vlr::CVlrImage image;
-    r = image.Open(imagePath, password.data(), password.size());
-    password.Wipe();
-    if (!vlr::Succeeded(r)) {
-        std::remove(imagePath.c_str());
-        return Fail(status, FromImageResult(r), std::string("cannot open the new image: ") + vlr::ResultName(r));
+    if (sizeMB < vlr::kMinSizeMB || sizeMB > vlr::kMaxSizeMB)
+        return Fail(status, {kExitBadArgument, "bad-size"}, "the size must be 100 to 11264 MB");
+    int oldImage = -1;
+    if (LockImage(imagePath, oldImage) == ImageLock::Busy)
+        return Fail(status, {kExitBusy, "busy"}, "the image is mounted: " + imagePath);
+    // The image is written in full (no sparse file), so a volume without room for it fails now
+    // rather than after minutes of writing.
+    const std::string folder = FolderOf(imagePath);
+    struct statvfs fs;
+    const uint64_t needed = vlr::ImageFileSize(uint64_t{sizeMB} * vlr::kSectorsPerMB);
+    if (statvfs(folder.c_str(), &fs) == 0 && uint64_t{fs.f_bavail} * fs.f_frsize < needed) {
+        Unlock(oldImage);
+        return Fail(status, {kExitFailed, "no-space"}, "not enough free space for the image in " + folder);
     }
+
+    // The new image is made beside the old one and takes its name only once it is complete, so a
+    // failed creation leaves the old image (or nothing) behind, never a half-made one.
+    std::string temp = imagePath + ".XXXXXX";
+    const int tempFd = mkstemp(&temp[0]);
+    if (tempFd < 0) {
+        Unlock(oldImage);
+        return Fail(status, {kExitFailed, "failed"}, "cannot create a file beside " + imagePath);
+    }
+    close(tempFd);
+    auto giveUp = [&](Outcome outcome, const std::string& message) {
+        std::remove(temp.c_str());
+        Unlock(oldImage);
+        return Fail(status, outcome, message);
+    };
+
+    vlr::VlrResult r = vlr::CVlrImage::Create(temp, sizeMB, password.data(), password.size());
+    if (!vlr::Succeeded(r)) return giveUp(FromImageResult(r), std::string("cannot create the image: ") + vlr::ResultName(r));
+    vlr::CVlrImage image;
+    r = image.Open(temp, password.data(), password.size());
+    password.Wipe();
+    if (!vlr::Succeeded(r)) return giveUp(FromImageResult(r), std::string("cannot open the new image: ") + vlr::ResultName(r));
 
     const std::string base = RuntimeBase();
     mkdir(base.c_str(), 0700);
-    std::string folder = base + "/create-XXXXXX";
-    if (!mkdtemp(&folder[0])) {
+    std::string viewFolder = base + "/create-XXXXXX";
+    if (!mkdtemp(&viewFolder[0])) {
         image.Close();
-        std::remove(imagePath.c_str());
-        return Fail(status, {kExitFailed, "failed"}, "cannot make a folder for the volume view");
+        return giveUp({kExitFailed, "failed"}, "cannot make a folder for the volume view");
     }
     CVolumeView view(image);
     std::string error;
     int formatted = -1;
-    if (view.Start(folder, error)) {
+    if (view.Start(viewFolder, error)) {
         // A file has no disk geometry to ask for; these are the values of a partitionless disk, and
         // giving them keeps mkntfs from guessing (and from warning about it).
         formatted = WaitExit(Spawn({"mkntfs", "-Q", "-F", "-q", "-s", "512", "-p", "0", "-H", "255", "-S", "63", view.VolumePath()}, false));
@@ -286,11 +340,12 @@ int CreateCommand(const std::string& imagePath, uint32_t sizeMB, vlr::CSecretBuf
     }
     const bool flushed = image.Flush();
     image.Close();
-    rmdir(folder.c_str());
-    if (formatted != 0 || !flushed) {
-        std::remove(imagePath.c_str());
-        return Fail(status, {kExitFailed, "failed"}, error.empty() ? "mkntfs could not format the volume" : error);
-    }
+    rmdir(viewFolder.c_str());
+    if (formatted != 0 || !flushed)
+        return giveUp({kExitFailed, "failed"}, error.empty() ? "mkntfs could not format the volume" : error);
+    if (std::rename(temp.c_str(), imagePath.c_str()) != 0)
+        return giveUp({kExitFailed, "failed"}, "cannot put the new image in place: " + imagePath);
+    Unlock(oldImage);
     status.Report("ready", "ok");
     return kExitOk;
 }
@@ -307,12 +362,21 @@ int MountCommand(const std::string& imagePath, const std::string& mountPoint, vl
     RemoveRecord(record);  // traces of a server that died
     status.Report("working", "ok");
 
+    int imageLock = -1;
+    if (LockImage(imagePath, imageLock) == ImageLock::Busy) {
+        password.Wipe();
+        return Fail(status, {kExitBusy, "busy"}, "the image is already mounted: " + imagePath);
+    }
     vlr::CVlrImage image;
     const vlr::VlrResult r = image.Open(imagePath, password.data(), password.size());
     password.Wipe();
-    if (!vlr::Succeeded(r)) return Fail(status, FromImageResult(r), std::string("cannot open the image: ") + vlr::ResultName(r));
+    if (!vlr::Succeeded(r)) {
+        Unlock(imageLock);
+        return Fail(status, FromImageResult(r), std::string("cannot open the image: ") + vlr::ResultName(r));
+    }
     mkdir(RuntimeBase().c_str(), 0700);
     if (mkdir(record.c_str(), 0700) != 0 || mkdir((record + "/view").c_str(), 0700) != 0) {
+        Unlock(imageLock);
         RemoveRecord(record);
         return Fail(status, {kExitFailed, "failed"}, "cannot make the record folder " + record);
     }
@@ -320,15 +384,17 @@ int MountCommand(const std::string& imagePath, const std::string& mountPoint, vl
     int pipeFds[2];
     const pid_t server = pipe(pipeFds) == 0 ? fork() : -1;
     if (server < 0) {
+        Unlock(imageLock);
         RemoveRecord(record);
         return Fail(status, {kExitFailed, "failed"}, "cannot start the serving process");
     }
     if (server == 0) {
         close(pipeFds[0]);
-        Serve(image, real, record, pipeFds[1], status);
+        Serve(image, real, record, pipeFds[1], status);  // keeps the image's lock until it ends
     }
-    // The server holds its own copy of the key; this process drops its copy now.
+    // The server holds its own copy of the key and of the lock; this process drops its copies now.
     image.Close();
+    Unlock(imageLock);
     close(pipeFds[1]);
     std::string answer;
     char c;

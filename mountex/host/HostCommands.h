@@ -7,7 +7,8 @@
 // (--status FILE, a Unix path it can also reach as Z:\...) and polls it: the helper replaces it
 // atomically (write, then rename) with lines "state=STATE", "result=RESULT" and "pid=PID", where STATE
 // is working, ready (mounted or created), error or unmounted, and RESULT names the outcome (ok,
-// wrong-password, not-found, truncated, damaged, bad-password, bad-size, busy, not-mounted, failed).
+// wrong-password, not-found, truncated, damaged, bad-password, bad-size, busy, not-mounted, no-space,
+// failed).
 // A native caller can use the exit code instead, which says the same.
 #include <cstdint>
 #include <string>
@@ -24,7 +25,7 @@ enum ExitCode {
     kExitNotFound = 4,
     kExitDamaged = 5,        // truncated or both headers damaged
     kExitBadArgument = 6,    // password not 4..16 bytes, size not 100..11264 MB
-    kExitBusy = 7,           // mount point in use, or nothing mounted there (unmount)
+    kExitBusy = 7,           // mount point or image in use, or nothing mounted there (unmount)
 };
 
 class CStatusFile {

@@ -6,7 +6,10 @@
 //
 // The password is read from file descriptor N (standard input by default) up to a line feed or the
 // end of input; it never appears on the command line or in the environment, where other users'
-// processes could read it. See HostCommands.h for the status file and the exit codes.
+// processes could read it. Mountex.dll, under Wine, hands it over on a connected loopback socket as
+// standard input, which Wine leaves non-blocking: a read that would block waits for the data.
+// See HostCommands.h for the status file and the exit codes.
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,6 +26,8 @@ namespace {
 // More than a valid password can hold, so an overlong one reaches the image layer and is refused
 // there instead of being cut to a valid length.
 constexpr size_t kMaxPasswordRead = 64;
+// How long a silent sender is waited for before the password counts as empty.
+constexpr int kPasswordWaitMs = 30000;
 
 vlr::CSecretBuffer ReadPassword(int fd) {
     vlr::CSecretBuffer buf(kMaxPasswordRead + 1);
@@ -31,6 +36,11 @@ vlr::CSecretBuffer ReadPassword(int fd) {
     while (n < buf.size()) {
         ssize_t got = read(fd, &c, 1);
         if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            struct pollfd ready = {fd, POLLIN, 0};
+            if (poll(&ready, 1, kPasswordWaitMs) > 0) continue;
+            break;
+        }
         if (got <= 0 || c == '\n') break;
         buf.data()[n++] = static_cast<uint8_t>(c);
     }
