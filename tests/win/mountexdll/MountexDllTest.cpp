@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -131,4 +132,84 @@ TEST_F(MountexDll, ASecretDiskKeepsItsFilesBehindItsPasswordOnly) {
     EXPECT_EQ(ReadBytes("S:\\机密.txt"), content) << "the file is back after mounting again";
     EXPECT_EQ(disMountDisk_('S'), 1);
     EXPECT_FALSE(DriveUsed('S'));
+}
+
+namespace {
+
+// What a failed call must leave as it was: the names and sizes in the folders, and the image's
+// header slot.
+std::string Snapshot(const std::vector<std::string>& folders, const std::string& image) {
+    std::string state;
+    for (const std::string& folder : folders) {
+        WIN32_FIND_DATAA found;
+        HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+        if (find == INVALID_HANDLE_VALUE) continue;
+        do {
+            state += std::string(found.cFileName) + " " + std::to_string(found.nFileSizeLow) + "\n";
+        } while (::FindNextFileA(find, &found));
+        ::FindClose(find);
+    }
+    return state + ReadBytes(image).substr(0, 4096);
+}
+
+}  // namespace
+
+TEST_F(MountexDll, EveryRefusedCallChangesNothing) {
+    TempFolder folder("mountex");
+    const std::string small = WinePath(SMALL_VOLUME);  // a 64 MB volume
+    const std::string mounted = folder / "mounted.vlr", closed = folder / "closed.vlr";
+    const std::string damaged = folder / "damaged.vlr", missing = folder / "missing.vlr";
+    const Password password("right-pw"), wrong("wrong-pw"), tooShort("abc");
+    Password tooLong("");
+    std::memset(tooLong.bytes, 'p', sizeof tooLong.bytes);  // 17 characters and no end
+    ASSERT_EQ(createImage_('T', closed.c_str(), password.bytes, 100), 1);
+    ASSERT_EQ(disMountDisk_('T'), 1);
+    ASSERT_EQ(createImage_('S', mounted.c_str(), password.bytes, 100), 1);
+    ASSERT_TRUE(WriteBytes("S:\\kept.txt", "still here"));
+    ASSERT_TRUE(WriteBytes(damaged, std::string(1 << 20, 'x')));
+
+    const std::vector<std::pair<const char*, std::function<int()>>> cases = {
+        {"a wrong password", [&] { return mountDisk_('T', closed.c_str(), wrong.bytes, 0); }},
+        {"a missing image", [&] { return mountDisk_('T', missing.c_str(), password.bytes, 0); }},
+        {"a damaged image", [&] { return mountDisk_('T', damaged.c_str(), password.bytes, 0); }},
+        {"letter 0", [&] { return mountDisk_(0, closed.c_str(), password.bytes, 0); }},
+        {"letter B", [&] { return mountDisk_('B', closed.c_str(), password.bytes, 0); }},
+        {"a lower-case letter", [&] { return mountDisk_('t', closed.c_str(), password.bytes, 0); }},
+        {"a letter past Z", [&] { return mountDisk_('[', closed.c_str(), password.bytes, 0); }},
+        {"a letter in use", [&] { return mountDisk_('D', closed.c_str(), password.bytes, 0); }},
+        {"creating on a letter in use", [&] { return createImage_('D', missing.c_str(), password.bytes, 100); }},
+        {"an image already mounted", [&] { return mountDisk_('T', mounted.c_str(), password.bytes, 0); }},
+        {"creating over a mounted image", [&] { return createImage_('T', mounted.c_str(), password.bytes, 100); }},
+        {"99 MB", [&] { return createImage_('T', missing.c_str(), password.bytes, 99); }},
+        {"11265 MB", [&] { return createImage_('T', missing.c_str(), password.bytes, 11265); }},
+        {"an image too big for its volume", [&] { return createImage_('T', (small + "\\big.vlr").c_str(), password.bytes, 100); }},
+        {"a 3-character password", [&] { return createImage_('T', missing.c_str(), tooShort.bytes, 100); }},
+        {"a 17-character password", [&] { return createImage_('T', missing.c_str(), tooLong.bytes, 100); }},
+        {"mounting with a 3-character password", [&] { return mountDisk_('T', closed.c_str(), tooShort.bytes, 0); }},
+        {"dismounting a letter this library did not mount", [&] { return disMountDisk_('D'); }},
+        {"dismounting a free letter", [&] { return disMountDisk_('T'); }},
+    };
+    const std::vector<std::string> folders = {folder.Path(), small};
+    for (const auto& c : cases) {
+        const std::string before = Snapshot(folders, closed) + Snapshot({}, mounted);
+        EXPECT_EQ(c.second(), 0) << c.first;
+        EXPECT_EQ(Snapshot(folders, closed) + Snapshot({}, mounted), before) << c.first << " changed a file";
+        EXPECT_FALSE(DriveUsed('T')) << c.first << " left T: defined";
+        EXPECT_TRUE(DriveUsed('D')) << c.first << " took D: away";
+        EXPECT_EQ(ReadBytes("S:\\kept.txt"), "still here") << c.first << " disturbed the mounted disk";
+    }
+}
+
+TEST_F(MountexDll, ADiskOutlivesTheProcessThatMountedItAndALaterOneClosesIt) {
+    TempFolder folder("mountex");
+    const std::string image = folder / "disk.vlr";
+    const Password password("pass1234");
+    ASSERT_EQ(createImage_('T', image.c_str(), password.bytes, 100), 1);
+    ASSERT_TRUE(WriteBytes("T:\\note.txt", "written before"));
+    ASSERT_EQ(disMountDisk_('T'), 1);
+
+    ASSERT_EQ(CallInOwnProcess("mount T \"" + image + "\" pass1234"), 1);
+    EXPECT_EQ(ReadBytes("T:\\note.txt"), "written before") << "the disk is gone with the process that mounted it";
+    EXPECT_EQ(CallInOwnProcess("dismount T"), 1) << "a later process cannot close the disk";
+    EXPECT_FALSE(DriveUsed('T'));
 }
