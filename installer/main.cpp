@@ -1,0 +1,6 @@
+#include "DrivsetApp.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
+    CDrivsetApp app;
+    return AfxWinMain(instance, commandLine, show);
+}
