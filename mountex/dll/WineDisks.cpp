@@ -26,14 +26,17 @@ bool Unmount(CWineHost& host, const std::string& mountPoint, CWineHost::Answer& 
     return host.Run(args, 2, nullptr, answer) && answer.Ok("unmounted");
 }
 
-// Mounts the image on the letter's folder and gives the folder the letter.
-bool MountAt(CWineHost& host, char letter, const std::string& image, const CPassword& password) {
+// The letter's folder, made when missing; empty on failure.
+std::string PrepareMountPoint(char letter) {
     const std::string point = MountPointFor(letter);
-    if (point.empty() || !MakeFolder(point.substr(0, point.rfind('/'))) || !MakeFolder(point)) return false;
-    const std::string args[] = {"mount", image, point};
-    CWineHost::Answer answer;
-    if (!host.Run(args, 3, &password, answer) || !answer.Ok("ready")) return false;
+    if (point.empty() || !MakeFolder(point.substr(0, point.rfind('/'))) || !MakeFolder(point)) return std::string();
+    return point;
+}
+
+// Gives the folder of a disk just mounted there the letter; a disk that cannot have it is unmounted.
+bool GiveLetter(CWineHost& host, char letter, const std::string& point) {
     if (DefineUnixDrive(letter, point)) return true;
+    CWineHost::Answer answer;
     Unmount(host, point, answer);
     return false;
 }
@@ -47,22 +50,28 @@ std::string WithoutTrailingSlash(std::string path) {
 
 bool WineCreateImage(HMODULE module, char letter, const char* imagePath, const CPassword& password, UINT sizeMB) {
     const std::string image = UnixPath(imagePath);
-    if (image.empty()) return false;
+    const std::string point = PrepareMountPoint(letter);
+    if (image.empty() || point.empty()) return false;
     CWineHost host(module);
-    const std::string args[] = {"create", image, std::to_string(sizeMB)};
+    // The helper creates, formats and mounts in one run; when it fails it leaves no new image behind
+    // (and an image it refused, such as a mounted one, untouched).
+    const std::string args[] = {"create", image, std::to_string(sizeMB), point};
     CWineHost::Answer answer;
-    if (!host.Run(args, 3, &password, answer) || !answer.Ok("ready")) return false;
-    if (MountAt(host, letter, image, password)) return true;
-    // A disk the caller is told failed must not stay behind as a file it never heard of.
+    if (!host.Run(args, 4, &password, answer) || !answer.Ok("ready")) return false;
+    if (GiveLetter(host, letter, point)) return true;
+    // Mounted but given no letter: the disk the caller is told failed must not stay behind either.
     ::DeleteFileA(imagePath);
     return false;
 }
 
 bool WineMountDisk(HMODULE module, char letter, const char* imagePath, const CPassword& password) {
     const std::string image = UnixPath(imagePath);
-    if (image.empty()) return false;
+    const std::string point = PrepareMountPoint(letter);
+    if (image.empty() || point.empty()) return false;
     CWineHost host(module);
-    return MountAt(host, letter, image, password);
+    const std::string args[] = {"mount", image, point};
+    CWineHost::Answer answer;
+    return host.Run(args, 3, &password, answer) && answer.Ok("ready") && GiveLetter(host, letter, point);
 }
 
 bool WineDisMountDisk(HMODULE module, char letter) {

@@ -268,6 +268,56 @@ void OnStopSignal(int) { gStopRequested = 1; }
     _exit(ok ? kExitOk : kExitFailed);
 }
 
+// Refuses a mount point that is not a folder, has something mounted on it, or is being served;
+// otherwise clears the traces of a server that died there and gives its real path.
+Outcome CheckMountPoint(const std::string& mountPoint, std::string& real) {
+    struct stat st;
+    if (!RealPath(mountPoint, real) || stat(real.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return {kExitNotFound, "no-mount-point"};
+    if (IsMountPoint(real)) return {kExitBusy, "busy"};
+    const std::string record = RecordFolder(real);
+    if (Alive(ReadPid(record))) return {kExitBusy, "busy"};
+    RemoveRecord(record);
+    return {kExitOk, nullptr};
+}
+
+// Serves the open `image` at the checked mount point `real` from a process of its own, which takes
+// over the image's lock, and waits until the volume is mounted or has failed.
+int MountOpenImage(vlr::CVlrImage& image, int& imageLock, const std::string& real, const CStatusFile& status) {
+    const std::string record = RecordFolder(real);
+    mkdir(RuntimeBase().c_str(), 0700);
+    if (mkdir(record.c_str(), 0700) != 0 || mkdir((record + "/view").c_str(), 0700) != 0) {
+        Unlock(imageLock);
+        RemoveRecord(record);
+        return Fail(status, {kExitFailed, "failed"}, "cannot make the record folder " + record);
+    }
+
+    int pipeFds[2];
+    const pid_t server = pipe(pipeFds) == 0 ? fork() : -1;
+    if (server < 0) {
+        Unlock(imageLock);
+        RemoveRecord(record);
+        return Fail(status, {kExitFailed, "failed"}, "cannot start the serving process");
+    }
+    if (server == 0) {
+        close(pipeFds[0]);
+        Serve(image, real, record, pipeFds[1], status);  // keeps the image's lock until it ends
+    }
+    // The server holds its own copy of the key and of the lock; this process drops its copies now.
+    image.Close();
+    Unlock(imageLock);
+    close(pipeFds[1]);
+    std::string answer;
+    char c;
+    while (read(pipeFds[0], &c, 1) == 1 && c != '\n') answer += c;
+    close(pipeFds[0]);
+    if (answer != "ok") {
+        WaitExit(server);
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
 }  // namespace
 
 void CStatusFile::Report(const char* state, const char* result) const {
@@ -281,11 +331,16 @@ void CStatusFile::Report(const char* state, const char* result) const {
     std::rename(temp.c_str(), path_.c_str());
 }
 
-int CreateCommand(const std::string& imagePath, uint32_t sizeMB, vlr::CSecretBuffer& password,
-                  const CStatusFile& status) {
+int CreateCommand(const std::string& imagePath, uint32_t sizeMB, const std::string& mountPoint,
+                  vlr::CSecretBuffer& password, const CStatusFile& status) {
     status.Report("working", "ok");
     if (sizeMB < vlr::kMinSizeMB || sizeMB > vlr::kMaxSizeMB)
         return Fail(status, {kExitBadArgument, "bad-size"}, "the size must be 100 to 11264 MB");
+    std::string realMountPoint;
+    if (!mountPoint.empty()) {
+        const Outcome refused = CheckMountPoint(mountPoint, realMountPoint);
+        if (refused.result) return Fail(status, refused, "cannot mount at " + mountPoint);
+    }
     int oldImage = -1;
     if (LockImage(imagePath, oldImage) == ImageLock::Busy)
         return Fail(status, {kExitBusy, "busy"}, "the image is mounted: " + imagePath);
@@ -339,13 +394,26 @@ int CreateCommand(const std::string& imagePath, uint32_t sizeMB, vlr::CSecretBuf
         view.Stop();
     }
     const bool flushed = image.Flush();
-    image.Close();
     rmdir(viewFolder.c_str());
-    if (formatted != 0 || !flushed)
+    int newImage = -1;
+    if (formatted != 0 || !flushed || LockImage(temp, newImage) != ImageLock::Held) {
+        image.Close();
         return giveUp({kExitFailed, "failed"}, error.empty() ? "mkntfs could not format the volume" : error);
-    if (std::rename(temp.c_str(), imagePath.c_str()) != 0)
+    }
+    if (std::rename(temp.c_str(), imagePath.c_str()) != 0) {
+        image.Close();
+        Unlock(newImage);
         return giveUp({kExitFailed, "failed"}, "cannot put the new image in place: " + imagePath);
+    }
     Unlock(oldImage);
+    if (!realMountPoint.empty()) {
+        // Mounted straight from the open image: no second key derivation, no second start.
+        const int result = MountOpenImage(image, newImage, realMountPoint, status);
+        if (result != kExitOk) std::remove(imagePath.c_str());
+        return result;
+    }
+    image.Close();
+    Unlock(newImage);
     status.Report("ready", "ok");
     return kExitOk;
 }
@@ -353,13 +421,11 @@ int CreateCommand(const std::string& imagePath, uint32_t sizeMB, vlr::CSecretBuf
 int MountCommand(const std::string& imagePath, const std::string& mountPoint, vlr::CSecretBuffer& password,
                  const CStatusFile& status) {
     std::string real;
-    struct stat st;
-    if (!RealPath(mountPoint, real) || stat(real.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return Fail(status, {kExitNotFound, "no-mount-point"}, "the mount point is not a folder: " + mountPoint);
-    if (IsMountPoint(real)) return Fail(status, {kExitBusy, "busy"}, "something is already mounted at " + real);
-    const std::string record = RecordFolder(real);
-    if (Alive(ReadPid(record))) return Fail(status, {kExitBusy, "busy"}, "a disk is already being mounted at " + real);
-    RemoveRecord(record);  // traces of a server that died
+    const Outcome refused = CheckMountPoint(mountPoint, real);
+    if (refused.result) {
+        password.Wipe();
+        return Fail(status, refused, "cannot mount at " + mountPoint);
+    }
     status.Report("working", "ok");
 
     int imageLock = -1;
@@ -374,37 +440,7 @@ int MountCommand(const std::string& imagePath, const std::string& mountPoint, vl
         Unlock(imageLock);
         return Fail(status, FromImageResult(r), std::string("cannot open the image: ") + vlr::ResultName(r));
     }
-    mkdir(RuntimeBase().c_str(), 0700);
-    if (mkdir(record.c_str(), 0700) != 0 || mkdir((record + "/view").c_str(), 0700) != 0) {
-        Unlock(imageLock);
-        RemoveRecord(record);
-        return Fail(status, {kExitFailed, "failed"}, "cannot make the record folder " + record);
-    }
-
-    int pipeFds[2];
-    const pid_t server = pipe(pipeFds) == 0 ? fork() : -1;
-    if (server < 0) {
-        Unlock(imageLock);
-        RemoveRecord(record);
-        return Fail(status, {kExitFailed, "failed"}, "cannot start the serving process");
-    }
-    if (server == 0) {
-        close(pipeFds[0]);
-        Serve(image, real, record, pipeFds[1], status);  // keeps the image's lock until it ends
-    }
-    // The server holds its own copy of the key and of the lock; this process drops its copies now.
-    image.Close();
-    Unlock(imageLock);
-    close(pipeFds[1]);
-    std::string answer;
-    char c;
-    while (read(pipeFds[0], &c, 1) == 1 && c != '\n') answer += c;
-    close(pipeFds[0]);
-    if (answer != "ok") {
-        WaitExit(server);
-        return kExitFailed;
-    }
-    return kExitOk;
+    return MountOpenImage(image, imageLock, real, status);
 }
 
 int UnmountCommand(const std::string& mountPoint, const CStatusFile& status) {

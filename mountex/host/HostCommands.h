@@ -38,9 +38,10 @@ private:
     std::string path_;
 };
 
-// Both take the password and wipe it as soon as the image is open.
-int CreateCommand(const std::string& imagePath, uint32_t sizeMB, vlr::CSecretBuffer& password,
-                  const CStatusFile& status);
+// Both take the password and wipe it as soon as the image is open. Given a mount point, creation
+// goes on to mount the new image there (a mount that fails removes the new image).
+int CreateCommand(const std::string& imagePath, uint32_t sizeMB, const std::string& mountPoint,
+                  vlr::CSecretBuffer& password, const CStatusFile& status);
 int MountCommand(const std::string& imagePath, const std::string& mountPoint, vlr::CSecretBuffer& password,
                  const CStatusFile& status);
 int UnmountCommand(const std::string& mountPoint, const CStatusFile& status);

@@ -1,6 +1,6 @@
 // mountex-host: carries a .vlr secret disk on Linux, where the suite runs under Wine.
 //
-//   mountex-host create IMAGE SIZE_MB          [--password-fd N] [--status FILE]
+//   mountex-host create IMAGE SIZE_MB [MOUNTPOINT]  [--password-fd N] [--status FILE]
 //   mountex-host mount IMAGE MOUNTPOINT        [--password-fd N] [--status FILE]
 //   mountex-host unmount MOUNTPOINT            [--status FILE]
 //
@@ -52,7 +52,7 @@ vlr::CSecretBuffer ReadPassword(int fd) {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: mountex-host create IMAGE SIZE_MB [--password-fd N] [--status FILE]\n"
+                 "usage: mountex-host create IMAGE SIZE_MB [MOUNTPOINT] [--password-fd N] [--status FILE]\n"
                  "       mountex-host mount IMAGE MOUNTPOINT [--password-fd N] [--status FILE]\n"
                  "       mountex-host unmount MOUNTPOINT [--status FILE]\n");
     return mountex::kExitUsage;
@@ -84,11 +84,12 @@ int main(int argc, char** argv) {
         }
     }
     const mountex::CStatusFile status(statusPath);
-    if (words.size() == 3 && words[0] == "create") {
+    if ((words.size() == 3 || words.size() == 4) && words[0] == "create") {
         unsigned long sizeMB = 0;
         if (!ParseNumber(words[2].c_str(), 0xFFFFFFFFul, sizeMB)) return Usage();
         vlr::CSecretBuffer password = ReadPassword(static_cast<int>(passwordFd));
-        return mountex::CreateCommand(words[1], static_cast<uint32_t>(sizeMB), password, status);
+        return mountex::CreateCommand(words[1], static_cast<uint32_t>(sizeMB), words.size() == 4 ? words[3] : "",
+                                      password, status);
     }
     if (words.size() == 3 && words[0] == "mount") {
         vlr::CSecretBuffer password = ReadPassword(static_cast<int>(passwordFd));
