@@ -369,12 +369,10 @@ int CreateCommand(const std::string& imagePath, uint32_t sizeMB, const std::stri
         return Fail(status, outcome, message);
     };
 
-    vlr::VlrResult r = vlr::CVlrImage::Create(temp, sizeMB, password.data(), password.size());
-    if (!vlr::Succeeded(r)) return giveUp(FromImageResult(r), std::string("cannot create the image: ") + vlr::ResultName(r));
     vlr::CVlrImage image;
-    r = image.Open(temp, password.data(), password.size());
+    const vlr::VlrResult r = image.CreateOpen(temp, sizeMB, password.data(), password.size());
     password.Wipe();
-    if (!vlr::Succeeded(r)) return giveUp(FromImageResult(r), std::string("cannot open the new image: ") + vlr::ResultName(r));
+    if (!vlr::Succeeded(r)) return giveUp(FromImageResult(r), std::string("cannot create the image: ") + vlr::ResultName(r));
 
     const std::string base = RuntimeBase();
     mkdir(base.c_str(), 0700);

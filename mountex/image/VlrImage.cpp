@@ -67,6 +67,13 @@ const char* ResultName(VlrResult result) {
 
 VlrResult CVlrImage::Create(const std::string& path, uint32_t sizeMB, const uint8_t* password, size_t passwordSize,
                             const CreateOptions& options) {
+    CVlrImage image;
+    return image.CreateOpen(path, sizeMB, password, passwordSize, options);
+}
+
+VlrResult CVlrImage::CreateOpen(const std::string& path, uint32_t sizeMB, const uint8_t* password,
+                                size_t passwordSize, const CreateOptions& options) {
+    Close();
     if (!PasswordSizeOk(passwordSize) || !password) return VlrResult::BadPassword;
     if (sizeMB < kMinSizeMB || sizeMB > kMaxSizeMB) return VlrResult::BadSize;
 
@@ -98,21 +105,22 @@ VlrResult CVlrImage::Create(const std::string& path, uint32_t sizeMB, const uint
         return VlrResult::KdfFailed;
     EncodeHeader(header, slot);
 
-    CSectorCipher cipher;
-    if (!cipher.SetKey(dataKey)) return VlrResult::KdfFailed;
+    std::lock_guard<std::mutex> lock(lock_);
+    if (!cipher_.SetKey(dataKey)) return VlrResult::KdfFailed;
     dataKey.Wipe();
 
-    CImageFile file;
-    if (!file.Create(path)) return VlrResult::IoError;
     // Data first, headers last: an interrupted creation leaves no file that looks openable.
-    bool ok = FillDataArea(file, cipher, header.sectorCount) &&
-              file.WriteAt(kDataOffset + header.sectorCount * kSectorSize, slot, kHeaderSlotSize) &&
-              file.WriteAt(0, slot, kHeaderSlotSize) && file.Sync();
-    file.Close();
+    const bool ok = file_.Create(path) && FillDataArea(file_, cipher_, header.sectorCount) &&
+                    file_.WriteAt(kDataOffset + header.sectorCount * kSectorSize, slot, kHeaderSlotSize) &&
+                    file_.WriteAt(0, slot, kHeaderSlotSize) && file_.Sync();
     if (!ok) {
-        std::remove(path.c_str());
+        cipher_.Reset();
+        const bool made = file_.IsOpen();
+        file_.Close();
+        if (made) std::remove(path.c_str());
         return VlrResult::IoError;
     }
+    sectorCount_ = header.sectorCount;
     return VlrResult::Ok;
 }
 

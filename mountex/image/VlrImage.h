@@ -65,6 +65,10 @@ public:
     // so that no sector later shows whether it was ever written. A partial file is removed on failure.
     static VlrResult Create(const std::string& path, uint32_t sizeMB, const uint8_t* password, size_t passwordSize,
                             const CreateOptions& options = CreateOptions());
+    // The same, leaving this object holding the new image open, as Open() would (without deriving
+    // the key a second time).
+    VlrResult CreateOpen(const std::string& path, uint32_t sizeMB, const uint8_t* password, size_t passwordSize,
+                         const CreateOptions& options = CreateOptions());
 
     // Opens the image with the password. On success the image holds the data key until Close().
     VlrResult Open(const std::string& path, const uint8_t* password, size_t passwordSize);
