@@ -92,33 +92,35 @@ VlrResult CVlrImage::CreateOpen(const std::string& path, uint32_t sizeMB, const 
     else
         Randomize(dataKey.data(), kDataKeySize);
 
+    std::lock_guard<std::mutex> lock(lock_);
+    if (!cipher_.SetKey(dataKey)) return VlrResult::KdfFailed;
+    if (!file_.Create(path)) return VlrResult::IoError;
+    // The password key only wraps the data key in the header, which is written last: it is derived
+    // while the data area is filled, so creation costs the fill, not the fill and the derivation.
     CSecretBuffer kek;
-    if (!DeriveKeyArgon2id(password, passwordSize, header.salt, kSaltSize, header.kdfPasses, header.kdfMemoryKiB,
-                           header.kdfLanes, kek))
-        return VlrResult::KdfFailed;
-    if (!WrapKey(kek, dataKey, header.wrappedKey)) return VlrResult::KdfFailed;
+    std::future<bool> derived = std::async(std::launch::async, [&] {
+        return DeriveKeyArgon2id(password, passwordSize, header.salt, kSaltSize, header.kdfPasses,
+                                 header.kdfMemoryKiB, header.kdfLanes, kek);
+    });
+    const bool filled = FillDataArea(file_, cipher_, header.sectorCount);
+    const bool keyed = derived.get() && WrapKey(kek, dataKey, header.wrappedKey);
     kek.Wipe();
 
     uint8_t slot[kHeaderSlotSize] = {};
     EncodeHeader(header, slot);
-    if (!HmacSha256(dataKey.data(), dataKey.size(), slot, kKeyCheckCoverage, header.keyCheck))
-        return VlrResult::KdfFailed;
+    const bool checked = keyed && HmacSha256(dataKey.data(), dataKey.size(), slot, kKeyCheckCoverage, header.keyCheck);
+    dataKey.Wipe();
     EncodeHeader(header, slot);
 
-    std::lock_guard<std::mutex> lock(lock_);
-    if (!cipher_.SetKey(dataKey)) return VlrResult::KdfFailed;
-    dataKey.Wipe();
-
     // Data first, headers last: an interrupted creation leaves no file that looks openable.
-    const bool ok = file_.Create(path) && FillDataArea(file_, cipher_, header.sectorCount) &&
+    const bool ok = filled && checked &&
                     file_.WriteAt(kDataOffset + header.sectorCount * kSectorSize, slot, kHeaderSlotSize) &&
                     file_.WriteAt(0, slot, kHeaderSlotSize) && file_.Sync();
     if (!ok) {
         cipher_.Reset();
-        const bool made = file_.IsOpen();
         file_.Close();
-        if (made) std::remove(path.c_str());
-        return VlrResult::IoError;
+        std::remove(path.c_str());
+        return keyed && checked ? VlrResult::IoError : VlrResult::KdfFailed;
     }
     sectorCount_ = header.sectorCount;
     return VlrResult::Ok;
