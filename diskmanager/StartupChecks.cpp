@@ -1,0 +1,80 @@
+#include "StartupChecks.h"
+
+#include <string>
+#include <vector>
+
+#include "UiSeam.h"
+
+// The sizes a 32-bit caller hands the system.
+#ifndef _WIN64
+static_assert(sizeof(OSVERSIONINFOEXA) == 156, "OSVERSIONINFOEXA");
+static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA");
+static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == 28, "SP_DEVICE_INTERFACE_DATA");
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 5, "SP_DEVICE_INTERFACE_DETAIL_DATA_A");
+#endif
+
+const GUID kDriverInterfaceClass = {0x25628D25, 0x6E35, 0x4E46, {0xBE, 0x3F, 0x74, 0xB5, 0x5B, 0x74, 0x94, 0x4A}};
+
+namespace {
+
+CSystemProbe gRealProbe;
+CSystemProbe* gProbe = &gRealProbe;
+
+// The device path of the first interface of the driver's class; empty when there is none.
+std::string FirstInterfacePath(HDEVINFO list) {
+    SP_DEVICE_INTERFACE_DATA data = {};
+    data.cbSize = sizeof data;
+    if (!::SetupDiEnumDeviceInterfaces(list, nullptr, &kDriverInterfaceClass, 0, &data)) return std::string();
+    DWORD needed = 0;
+    ::SetupDiGetDeviceInterfaceDetailA(list, &data, nullptr, 0, &needed, nullptr);
+    if (needed < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return std::string();
+    std::vector<char> buffer(needed);
+    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
+    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+    if (!::SetupDiGetDeviceInterfaceDetailA(list, &data, detail, needed, nullptr, nullptr)) return std::string();
+    return detail->DevicePath;
+}
+
+}  // namespace
+
+CSystemProbe& SystemProbe() { return *gProbe; }
+
+CSystemProbe* SetSystemProbe(CSystemProbe* probe) {
+    CSystemProbe* previous = gProbe == &gRealProbe ? nullptr : gProbe;
+    gProbe = probe ? probe : &gRealProbe;
+    return previous;
+}
+
+bool IsWindows2000() {
+    OSVERSIONINFOEXA info = {};
+    info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
+    if (!SystemProbe().GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info))) {
+        info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+        if (!SystemProbe().GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info))) {
+            ::OutputDebugStringA("GetVersion failed!");
+            return false;
+        }
+    }
+    if (info.dwMajorVersion == 5 && info.dwMinorVersion == 0) {
+        ::OutputDebugStringA("Microsoft Windows 2000 ");
+        return true;
+    }
+    return false;
+}
+
+bool CheckDriverPresent() {
+    std::string path;
+    HDEVINFO list = SystemProbe().GetClassDevsA(&kDriverInterfaceClass, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (list == INVALID_HANDLE_VALUE) {
+        AfxMessageBox("连接驱动程序失败，请重试！", MB_OK | MB_ICONEXCLAMATION);
+    } else {
+        path = FirstInterfacePath(list);
+        ::SetupDiDestroyDeviceInfoList(list);
+    }
+    if (path.empty()) return false;
+    HANDLE device = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (device == INVALID_HANDLE_VALUE) return false;
+    ::CloseHandle(device);
+    return true;
+}
