@@ -48,6 +48,10 @@ void AppendLogLines(const std::string& path, const std::vector<std::string>& lin
 
 }  // namespace
 
+void AppendLogEntry(const std::string& logPath, const std::string& entry) {
+    AppendLogLines(logPath, {TimeStamp() + "    " + entry});
+}
+
 bool CWiperView::IsLogOn() { return ReadIniSwitch(iniPath, "log"); }
 
 void CWiperView::LogErased(const std::string& path) {

@@ -186,6 +186,10 @@ private:
     void OnProperties();
     void OnCloseCommand();
     void OnHelp();
+    // The disk-level features (DiskCommands.cpp).
+    void OnFreeSpaceWipe();
+    void OnPartitionWipe();
+    void OnRecoveryCheck();
 
     // Steps 2 to 5 of adding a file whose drive has been admitted.
     AddResult AddAdmittedFile(const std::string& path);
@@ -217,3 +221,7 @@ bool IsLink(DWORD attributes);
 
 // The directory of the program's own path, with its final backslash.
 std::string ProgramDirectory();
+
+// Appends "<time>    <entry>" to the erase log at `logPath` (the disk wipes write their outcome
+// lines through it, whatever the log switch says).
+void AppendLogEntry(const std::string& logPath, const std::string& entry);

@@ -82,6 +82,12 @@
 #define IDS_STOP_CAPTION         62068
 #define IDS_WRITE_PROTECTED      62085
 #define IDS_CONFIRM_ERASE        62100
+#define IDS_FREE_WIPE_DONE       62055
+#define IDS_FREE_WIPE_FAILED     62056
+#define IDS_PARTITION_TITLE      62074
+#define IDS_PARTITION_DONE       62083
+#define IDS_PARTITION_FAILED     62084
+#define IDS_NAMES_NOT_CLEARED    62144
 
 // The erase list: the fuller toolbar variant, the properties dialog's values and the commands of
 // the fuller toolbar that other windows carry out.
@@ -93,3 +99,43 @@
 #define ID_FREE_SPACE_WIPE       32878
 #define ID_PARTITION_WIPE        32880
 #define ID_RECOVERY_CHECK        32883
+
+// The disk-level features: the disk wipe dialog and its progress strip, the partition wipe's
+// warning, the recoverable-files check with its advanced search and exit progress.
+#define IDD_DISK_WIPE            343
+#define IDD_PARTITION_WARNING    387
+#define IDD_RECOVERABLE_FILES    388
+#define IDD_EXIT_PROGRESS        392
+#define IDD_ADVANCED_SEARCH      394
+#define IDB_STRIP_EVEN           372
+#define IDB_STRIP_ODD            373
+#define IDB_DRIVE                388
+#define IDB_DRIVE_MASK           389
+#define IDC_DRIVE_INFO           1112
+#define IDC_PARTITION_STATUS     1124
+#define IDC_WIPE_STRIP           10258
+#define IDC_WARNING_TEXT         1123
+#define IDC_INCLUDE_HARD_DISKS   1008
+#define IDC_DISK_COMBO           1084
+#define IDC_SHOW_100             1125
+#define IDC_SHOW_ALL             1126
+#define IDC_DISK_INFO            1127
+#define IDC_SEARCH_STATE         1128
+#define IDC_FOUND_COUNT          1129
+#define IDC_FOUND_LIST           1130
+#define IDC_SEARCH               1131
+#define IDC_ADVANCED_SEARCH      1132
+#define IDC_PREVIEW_TOGGLE       1139
+#define IDC_HELP_BUTTON          1060
+#define IDC_PREVIEW              1140
+#define IDC_PREVIEW_HEX          1141
+#define IDC_PREVIEW_PATH         1142
+#define IDC_PREVIEW_TEXT         1143
+#define IDC_EXIT_PROGRESS        1125
+#define IDC_TYPE_COMBO           1084
+#define IDC_TYPED_EXTENSION      1133
+#define IDC_SEARCH_ALL           1077
+#define IDC_SEARCH_RECENT        1137
+#define IDC_SEARCH_DATES         1076
+#define IDC_DATE_FROM            1134
+#define IDC_DATE_TO              1135

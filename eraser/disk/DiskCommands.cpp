@@ -1,0 +1,19 @@
+// The view's commands of the disk-level features: free-space wipe, partition wipe and the
+// recoverable-files check.
+#include "DiskWipeDialog.h"
+#include "WiperView.h"
+
+void CWiperView::OnFreeSpaceWipe() {
+    DiskWipeMode = 1;
+    TheDiskWipeDialog().DoModal();
+}
+
+void CWiperView::OnPartitionWipe() {
+    DiskWipeMode = 0;
+    PartitionWipeWarningDialog warning(::GetAncestor(m_hWnd, GA_ROOT));
+    if (warning.DoModal() != IDOK) return;
+    TheDiskWipeDialog().DoModal();
+}
+
+// The recoverable-files check comes with its dialog.
+void CWiperView::OnRecoveryCheck() {}
