@@ -27,10 +27,13 @@ bool IsHelpMessage(UINT msg) { return msg == WM_HELP; }
 CSelectFilePage::CSelectFilePage() : CPropertyPage(IDD_SELECT_FILE) {}
 
 void CSelectFilePage::DoDataExchange(CDataExchange* dx) {
+    // Filling the edits sends EN_CHANGE for each; those must not read the half-filled page back.
+    filling_ = !dx->m_bSaveAndValidate;
     DDX_Text(dx, IDC_FILE_NAME, fileName);
     DDV_MaxChars(dx, fileName, 255);
     DDX_Text(dx, IDC_FOLDER, folder);
     DDX_Text(dx, IDC_SIZE_MB, sizeMB);
+    filling_ = false;
 }
 
 bool CSelectFilePage::OnInitDialog() {
@@ -57,7 +60,7 @@ void CSelectFilePage::ReadFields() {
 
 bool CSelectFilePage::OnCommand(UINT id, UINT code, HWND control) {
     if (code == EN_CHANGE && (id == IDC_FILE_NAME || id == IDC_FOLDER || id == IDC_SIZE_MB)) {
-        ReadFields();
+        if (!filling_) ReadFields();
         return true;
     }
     if (id == IDC_BROWSE && code == BN_CLICKED) {

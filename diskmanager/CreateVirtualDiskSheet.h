@@ -25,6 +25,8 @@ protected:
 
 private:
     void ReadFields();
+
+    bool filling_ = false;
 };
 
 class CsetPasswordpage : public CPropertyPage {
