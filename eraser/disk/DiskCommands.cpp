@@ -1,6 +1,7 @@
 // The view's commands of the disk-level features: free-space wipe, partition wipe and the
 // recoverable-files check.
 #include "DiskWipeDialog.h"
+#include "RecoverableFilesDialog.h"
 #include "WiperView.h"
 
 void CWiperView::OnFreeSpaceWipe() {
@@ -15,5 +16,7 @@ void CWiperView::OnPartitionWipe() {
     TheDiskWipeDialog().DoModal();
 }
 
-// The recoverable-files check comes with its dialog.
-void CWiperView::OnRecoveryCheck() {}
+void CWiperView::OnRecoveryCheck() {
+    RecoverableFilesDialog check(::GetAncestor(m_hWnd, GA_ROOT));
+    check.DoModal();
+}
