@@ -52,6 +52,7 @@ const CommandEntryOf<CWiperView> CWiperView::kCommands[] = {
     {ID_ERASE_ALL, &CWiperView::EraseAllCommand},
     {ID_ERASE_SELECTED, &CWiperView::EraseSelectedRun},
     {ID_SHOW_LOG, &CWiperView::ShowLog},
+    {ID_SYSTEM_INFO, &CWiperView::OnSystemInfo},
     {ID_FREE_SPACE_WIPE, &CWiperView::OnFreeSpaceWipe},
     {ID_PARTITION_WIPE, &CWiperView::OnPartitionWipe},
     {ID_RECOVERY_CHECK, &CWiperView::OnRecoveryCheck},

@@ -183,6 +183,8 @@ private:
     void OnListMode() { SetDisplayMode(LVS_LIST); }
     void OnDetails() { SetDisplayMode(LVS_REPORT); }
     void OnGrid();
+    // The system-information dialog (eraser/sysinfo/SystemInfoCommand.cpp).
+    void OnSystemInfo();
     void OnProperties();
     void OnCloseCommand();
     void OnHelp();

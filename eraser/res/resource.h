@@ -139,3 +139,17 @@
 #define IDC_SEARCH_DATES         1076
 #define IDC_DATE_FROM            1134
 #define IDC_DATE_TO              1135
+
+// System information: the command, the dialog with its tree, the tree's icons and the waiting text.
+// The tree's labels are strings 62115 to 62143 (eraser/sysinfo/SystemReport.h).
+#define ID_SYSTEM_INFO           32890
+#define IDD_SYSTEM_INFO          397
+#define IDC_SYSINFO_TREE         1024
+#define IDI_SYSINFO_MEMORY       399
+#define IDI_SYSINFO_COMPUTER     400
+#define IDI_SYSINFO_CPU          401
+#define IDI_SYSINFO_DISK         402
+#define IDI_SYSINFO_CDROM        403
+#define IDI_SYSINFO_ROOT         404
+#define IDI_SYSINFO_LOGICAL      405
+#define IDS_PLEASE_WAIT          62145
