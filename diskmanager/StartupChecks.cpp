@@ -13,8 +13,6 @@ static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == 28, "SP_DEVICE_INTERFACE_DATA"
 static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 5, "SP_DEVICE_INTERFACE_DETAIL_DATA_A");
 #endif
 
-const GUID kDriverInterfaceClass = {0x25628D25, 0x6E35, 0x4E46, {0xBE, 0x3F, 0x74, 0xB5, 0x5B, 0x74, 0x94, 0x4A}};
-
 namespace {
 
 CSystemProbe gRealProbe;

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include "DriverIdentity.h"
+
 class CSystemProbe {
 public:
     virtual ~CSystemProbe() = default;
@@ -18,8 +20,6 @@ public:
 CSystemProbe& SystemProbe();
 CSystemProbe* SetSystemProbe(CSystemProbe* probe);
 
-// The device interface class the driver registers.
-extern const GUID kDriverInterfaceClass;
 
 // True on Windows 2000 (version 5.0); every other version, and an unknown one, passes.
 bool IsWindows2000();

@@ -7,8 +7,6 @@
 #include "GbkText.h"
 #include "UiSeam.h"
 
-const GUID kDriverInterfaceClass = {0x25628D25, 0x6E35, 0x4E46, {0xBE, 0x3F, 0x74, 0xB5, 0x5B, 0x74, 0x94, 0x4A}};
-const char kDriverServiceName[] = "QUILFILEDISK";
 const char kDriverInfName[] = "FileDisk.inf";
 
 // The records handed to SetupAPI carry their own size; these are the sizes a 32-bit caller passes.

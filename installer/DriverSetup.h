@@ -6,11 +6,7 @@
 
 #include <string>
 
-// The device interface class the driver registers; its presence means the driver is installed.
-extern const GUID kDriverInterfaceClass;
-
-// The driver's service name, as the devices it drives carry it.
-extern const char kDriverServiceName[];  // "QUILFILEDISK"
+#include "DriverIdentity.h"
 
 // The INF file that Drivset installs from, in its own folder.
 extern const char kDriverInfName[];  // "FileDisk.inf"
