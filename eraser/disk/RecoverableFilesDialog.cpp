@@ -5,6 +5,7 @@
 #include <richedit.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -63,7 +64,10 @@ bool RecoverableFilesDialog::OnInitDialog() {
     GetWindowRect(&window);
     if (HWND owner = ::GetWindow(m_hWnd, GW_OWNER)) ::GetWindowRect(owner, &parent);
     fullHeight_ = window.bottom - window.top;
-    ::SetWindowPos(m_hWnd, nullptr, parent.left + 20, parent.top + 120, window.right - window.left, kCollapsedHeight,
+    RECT buttons;
+    GetDlgItem(IDCANCEL).GetWindowRect(&buttons);
+    collapsedHeight_ = std::max<int>(kCollapsedHeight, buttons.bottom + 10 - window.top);
+    ::SetWindowPos(m_hWnd, nullptr, parent.left + 20, parent.top + 120, window.right - window.left, collapsedHeight_,
                    SWP_NOZORDER);
     expanded_ = false;
     CheckRadioButton(IDC_SHOW_100, IDC_SHOW_ALL, IDC_SHOW_ALL);
@@ -274,7 +278,7 @@ void RecoverableFilesDialog::TogglePreview() {
     RECT window;
     GetWindowRect(&window);
     expanded_ = !expanded_;
-    ::SetWindowPos(m_hWnd, nullptr, 0, 0, window.right - window.left, expanded_ ? fullHeight_ : kCollapsedHeight,
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, window.right - window.left, expanded_ ? fullHeight_ : collapsedHeight_,
                    SWP_NOMOVE | SWP_NOZORDER);
     SetDlgItemText(IDC_PREVIEW_TOGGLE, expanded_ ? "预览<<" : "预览>>");
 }

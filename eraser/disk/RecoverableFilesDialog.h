@@ -26,6 +26,7 @@ struct DisplayRecord {
 
 class RecoverableFilesDialog : public CDialog {
 public:
+    // The collapsed dialog is 331 pixels high, or as high as its button row needs in a larger font.
     static constexpr int kCollapsedHeight = 331;
     static constexpr size_t kMaxRecords = 65530;
     // Sent by the worker when the scan has ended.
@@ -77,6 +78,7 @@ private:
     char searchLetter_ = 0;
     bool expanded_ = false;
     int fullHeight_ = 0;
+    int collapsedHeight_ = kCollapsedHeight;
     int sortColumn_ = -1;
     bool sortAscending_ = true;
     HBITMAP drive_ = nullptr, driveMask_ = nullptr;

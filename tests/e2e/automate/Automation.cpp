@@ -6,6 +6,7 @@
 #include "GbkText.h"
 #include "Gui.h"
 #include "System.h"
+#include "WineMountManager.h"
 
 namespace {
 
@@ -58,6 +59,8 @@ const Automation::Command Automation::kCommands[] = {
     {"set-text", &Automation::SetTextOf},
     {"text", &Automation::TextOf},
     {"list", &Automation::List},
+    {"select", &Automation::Select},
+    {"define-drive", &Automation::DefineDrive},
     {"wait-msgbox", &Automation::WaitMessageBox},
     {"check-file", &Automation::CheckFile},
     {"write-file", &Automation::WriteFile},
@@ -447,6 +450,24 @@ void Automation::CheckMissing(ArgReader& args) {
     args.Done();
     if (GetFileAttributesA(Utf8ToGbk(UnixPathToWindows(path.text)).c_str()) != INVALID_FILE_ATTRIBUTES)
         throw Failure(path.text + " is still there");
+}
+
+void Automation::Select(ArgReader& args) {
+    const int id = ParseId(args.Next("the list's id"));
+    const std::string ending = Gbk(args.Next("the end of the item's text"));
+    const DWORD timeout = args.Millis("timeout", timeout_);
+    args.Done();
+    HWND control = Control(id, true, timeout);
+    if (SelectItems(control, ending) == 0) throw Failure("select: no item of " + IdText(id) + " ends with that text");
+}
+
+void Automation::DefineDrive(ArgReader& args) {
+    const std::string letter = args.Next("the drive letter").text;
+    const std::string folder = args.Next("the Unix folder").text;
+    const std::string device = args.Next("the Unix device").text;
+    args.Done();
+    if (letter.size() != 1 || !mountex::DefineUnixDrive(letter[0], folder, device))
+        throw Failure("define-drive: Wine's mount manager did not take the letter " + letter);
 }
 
 void Automation::Screenshot(ArgReader& args) {

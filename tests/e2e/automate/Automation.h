@@ -41,6 +41,8 @@ private:
     void SetTextOf(ArgReader& args);
     void TextOf(ArgReader& args);
     void List(ArgReader& args);
+    void Select(ArgReader& args);
+    void DefineDrive(ArgReader& args);
     void WaitMessageBox(ArgReader& args);
     void CheckFile(ArgReader& args);
     void WriteFile(ArgReader& args);

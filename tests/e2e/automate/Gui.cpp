@@ -247,3 +247,59 @@ std::vector<std::vector<std::string>> ReadListView(HWND list) {
     }
     return rows;
 }
+
+int SelectItems(HWND control, const std::string& ending) {
+    const std::string kind = GetClass(control);
+    auto ends = [&](const std::string& text) {
+        return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
+    };
+    HWND owner = GetParent(control);
+    const int id = GetDlgCtrlID(control);
+    if (IEquals(kind, "ComboBox")) {
+        std::string seen;
+        const int count = static_cast<int>(Send(control, CB_GETCOUNT, 0, 0));
+        const LRESULT before = Send(control, CB_GETCURSEL, 0, 0);
+        // The entry's text is read as the control's own once it is chosen: WM_GETTEXT crosses
+        // processes, CB_GETLBTEXT does not reliably.
+        for (int i = 0; i < count; ++i) {
+            Send(control, CB_SETCURSEL, i, 0);
+            const std::string text = GetText(control);
+            seen += std::string(seen.empty() ? "" : ", ") + "\"" + text + "\"";
+            if (!ends(text)) continue;
+            Send(owner, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(control));
+            return 1;
+        }
+        Send(control, CB_SETCURSEL, before, 0);
+        throw Failure("select: the entries are " + (seen.empty() ? std::string("none") : seen));
+    }
+    const std::vector<std::vector<std::string>> rows = ReadListView(control);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(control, &pid);
+    ProcessHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE |
+                                          PROCESS_QUERY_INFORMATION, FALSE, pid));
+    if (!process.Get()) throw Failure("select: cannot open the process of the list view");
+    RemoteBuffer remote(process.Get(), sizeof(LVITEMA) + sizeof(RECT));
+    LVITEMA none{};
+    none.stateMask = LVIS_SELECTED;
+    remote.Write(remote.Address(), &none, sizeof none);
+    Send(control, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(remote.Address()));
+    // Each row is clicked where it is shown (with Ctrl after the first), so the list selects it and
+    // tells its window itself: WM_NOTIFY does not cross processes.
+    int selected = 0;
+    char* remoteRect = remote.Address() + sizeof(LVITEMA);
+    for (size_t row = 0; row < rows.size(); ++row) {
+        if (rows[row].empty() || !ends(rows[row][0])) continue;
+        RECT area{};
+        area.left = LVIR_ICON;
+        remote.Write(remoteRect, &area, sizeof area);
+        if (!Send(control, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remoteRect))) continue;
+        remote.Read(remoteRect, &area, sizeof area);
+        const LPARAM at = MAKELPARAM((area.left + area.right) / 2, (area.top + area.bottom) / 2);
+        const WPARAM keys = selected ? MK_CONTROL : 0;
+        PostMessageA(control, WM_LBUTTONDOWN, keys | MK_LBUTTON, at);
+        PostMessageA(control, WM_LBUTTONUP, keys, at);
+        Ping(control);
+        ++selected;
+    }
+    return selected;
+}

@@ -50,3 +50,8 @@ std::string Describe(HWND window);
 // The rows of a list view in another process, one text per column. The target must have the same
 // width as this program (LVITEMA holds a pointer); throws Failure otherwise.
 std::vector<std::vector<std::string>> ReadListView(HWND list);
+
+// Selects, as a click does, the rows of a list view (or the entry of a drop-down list) whose first
+// text ends with `ending` (GBK), and tells the owner as the control would (NM_CLICK, CBN_SELCHANGE).
+// Returns how many were selected.
+int SelectItems(HWND control, const std::string& ending);

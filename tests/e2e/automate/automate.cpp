@@ -30,6 +30,9 @@
 //   text ID [= T | ~= T]                        print, or check, the control's text
 //   list ID [count N | row T ...]               print a list view, check its count, or that a row
 //                                               starts with the texts T (a plain * matches any)
+//   select ID TEXT                              select the list-view rows (or the drop-down entry) whose
+//                                               text ends with TEXT, and tell the window as a click does
+//   define-drive LETTER FOLDER DEVICE           give a Unix folder (and raw device) a drive letter
 //   wait-msgbox [caption=T] [text=T] [process=P] [press=BUTTON] [timeout=MS]
 //                                               wait for a message box; press a button, or make it current
 //   check-file PATH (= | ~=) TEXT               compare a file's bytes with TEXT in GBK
