@@ -95,28 +95,31 @@ TEST(FreeSpaceFill, FillsEveryDriveToItsLastByteAndNeverLeavesATempFile) {
         int failCreateAt;
         DWORD failWriteError;
         bool freeNeverShrinks;
+        bool allOrNothing;
         unsigned cancelAfter;
         FillResult result;
         size_t tempFiles;   // made by the run (all deleted again)
         bool filledWhole;   // every byte of the capacity was written
+        std::vector<uint32_t> firstWrites;
     } cases[] = {
-        {"20 MiB and a little: 4 MiB writes, then halving ones", 20 * kMiB + 12345, ~0ull, 0, -1, 0, false, 0,
-         FillResult::full, 1, true},
+        {"10 MiB and 3 KiB: 4 MiB writes, then halves of what is left", 10 * kMiB + 3072, ~0ull, 0, -1, 0, false, true,
+         0, FillResult::full, 1, true, {4 * kMiB, 4 * kMiB, 4 * kMiB, (2 * kMiB + 3072) / 2}},
         {"a file size limit of 8 MiB gives one temp file per 8 MiB", 30 * kMiB, 8 * kMiB, ERROR_DISK_FULL, -1, 0, false,
-         0, FillResult::full, 4, true},
+         false, 0, FillResult::full, 4, true, {}},
         {"the limit reported as another error also moves on", 30 * kMiB, 8 * kMiB, ERROR_FILE_TOO_LARGE, -1, 0, false,
-         0, FillResult::full, 4, true},
-        {"less than 4 MiB free is filled in hundredths", kMiB, ~0ull, 0, -1, 0, false, 0, FillResult::full, 1, true},
-        {"a drive of 50 bytes still fills (no write of 0 bytes)", 50, ~0ull, 0, -1, 0, false, 0, FillResult::full, 1,
-         true},
-        {"a full drive: one file, found full at once", 0, ~0ull, 0, -1, 0, false, 0, FillResult::full, 1, true},
-        {"a cancel after three writes", 100 * kMiB, ~0ull, 0, -1, 0, false, 3, FillResult::cancelled, 1, false},
+         false, 0, FillResult::full, 4, true, {}},
+        {"less than 4 MiB free is filled in hundredths", 3 * kMiB, ~0ull, 0, -1, 0, false, false, 0, FillResult::full, 1,
+         true, {3 * kMiB / 100}},
+        {"a drive of 50 bytes still fills (no write of 0 bytes)", 50, ~0ull, 0, -1, 0, false, false, 0,
+         FillResult::full, 1, true, {1}},
+        {"a full drive: one file, found full at once", 0, ~0ull, 0, -1, 0, false, false, 0, FillResult::full, 1, true, {}},
+        {"a cancel after three writes", 100 * kMiB, ~0ull, 0, -1, 0, false, false, 3, FillResult::cancelled, 1, false, {}},
         {"the third temp file cannot be made: the first two go too", 30 * kMiB, 8 * kMiB, ERROR_DISK_FULL, 2, 0, false,
-         0, FillResult::cannotCreate, 2, false},
+         false, 0, FillResult::cannotCreate, 2, false, {}},
         {"a write that fails for another reason on a fresh file", 30 * kMiB, ~0ull, 0, -1, ERROR_ACCESS_DENIED, false,
-         0, FillResult::writeFailed, 1, false},
-        {"free space that never shrinks does not keep the fill going", 30 * kMiB, ~0ull, 0, -1, 0, true, 0,
-         FillResult::full, 1, false},
+         false, 0, FillResult::writeFailed, 1, false, {}},
+        {"free space that never shrinks does not keep the fill going", 30 * kMiB, ~0ull, 0, -1, 0, true, false, 0,
+         FillResult::full, 1, false, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -127,6 +130,7 @@ TEST(FreeSpaceFill, FillsEveryDriveToItsLastByteAndNeverLeavesATempFile) {
         volume.failCreateAt = c.failCreateAt;
         volume.failWriteError = c.failWriteError;
         volume.freeNeverShrinks = c.freeNeverShrinks;
+        volume.allOrNothing = c.allOrNothing;
         CountingObserver observer;
         observer.cancelAfter = c.cancelAfter;
         FreeSpaceFill fill("Q:", volume, observer);
@@ -142,58 +146,22 @@ TEST(FreeSpaceFill, FillsEveryDriveToItsLastByteAndNeverLeavesATempFile) {
         EXPECT_LE(*std::max_element(volume.writeSizes.begin(), volume.writeSizes.end()), FreeSpaceFill::kChunk);
         EXPECT_GT(*std::min_element(volume.writeSizes.begin(), volume.writeSizes.end()), 0u);
         EXPECT_LT(volume.writeSizes.size(), 200u) << "the fill should take few writes";
+        for (size_t i = 0; i < c.firstWrites.size() && i < volume.writeSizes.size(); ++i) {
+            EXPECT_EQ(volume.writeSizes[i], c.firstWrites[i]) << "write " << i;
+        }
         for (int percent : observer.percents) {
             EXPECT_LE(percent, 99);
         }
     }
 }
 
-TEST(FreeSpaceFill, WritesFourMiBChunksThenHalvesAtTheEndAndHundredthsOnASmallDrive) {
-    FakeVolume big;
-    big.capacity = 10 * kMiB + 3 * 1024;
-    big.allOrNothing = true;
-    CountingObserver observer;
-    FreeSpaceFill bigFill("Q:", big, observer);
-    bigFill.Run(big.FreeBytes());
-    // 4, 4, 4 (which does not fit), then half of what is left, and ever smaller halves.
-    ASSERT_GE(big.writeSizes.size(), 5u);
-    EXPECT_EQ(big.writeSizes[0], 4 * kMiB);
-    EXPECT_EQ(big.writeSizes[1], 4 * kMiB);
-    EXPECT_EQ(big.writeSizes[2], 4 * kMiB);
-    EXPECT_EQ(big.writeSizes[3], (2 * kMiB + 3 * 1024) / 2);
-    EXPECT_EQ(bigFill.Written(), big.capacity);
-    for (size_t i = 4; i < big.writeSizes.size(); ++i) EXPECT_LE(big.writeSizes[i], big.writeSizes[i - 1]);
-    EXPECT_EQ(observer.percents.back(), 99);
-
-    FakeVolume small;
-    small.capacity = 3 * kMiB;
-    FreeSpaceFill smallFill("Q:", small, observer);
-    smallFill.Run(small.FreeBytes());
-    EXPECT_EQ(small.writeSizes[0], 3 * kMiB / 100);
-    EXPECT_EQ(smallFill.Written(), small.capacity);
-}
-
-TEST(DiskWipeText, SizesPercentagesAndDriveLettersAsTheDialogShowsThem) {
-    struct Size {
-        uint64_t bytes;
-        const char* shown;
-    } sizes[] = {
-        {1ull << 30, "1.00 GB "},           {1023, "1023 字节 "},         {0, "0 字节 "},
-        {1024, "1.00 KB "},                 {(1 << 20) - 1, "1024.00 KB "}, {1 << 20, "1.00 MB "},
-        {5ull * (1ull << 40), "5120.00 GB "}, {1536, "1.50 KB "},
-    };
-    for (const Size& s : sizes) EXPECT_EQ(FormatWipeSize(s.bytes), s.shown) << s.bytes;
-
-    EXPECT_EQ(DriveInfoLine(true, "本地磁盘 (C:)", 2ull << 30, 1ull << 30),
-              "当前磁盘 (C:)   未使用空间1.00 GB   总大小:2.00 GB ");
+TEST(DiskWipeText, SizesAndPercentagesAsTheDialogShowsThem) {
+    EXPECT_EQ(FormatWipeSize(1ull << 30), "1.00 GB ");
+    EXPECT_EQ(FormatWipeSize(1023), "1023 字节 ");
+    EXPECT_EQ(FormatWipeSize((1 << 20) - 1), "1024.00 KB ");
+    EXPECT_EQ(FormatWipeSize(5ull << 40), "5120.00 GB ") << "sizes beyond 4 GiB do not wrap";
     EXPECT_EQ(DriveInfoLine(false, "软盘 (A:)", 1474560, 1024), "当前磁盘 (A:)   已用大小:1.41 MB   总大小:1.41 MB ");
-    EXPECT_EQ(DriveOfItemText("本地磁盘 (C:)"), "C:");
-    EXPECT_EQ(DriveOfItemText("x"), "");
-    EXPECT_EQ(TempFilePath("D:", 12), "D:\\~DWipeTmp12");
-
-    struct Percent {
-        uint64_t written, total;
-        int percent;
-    } percents[] = {{0, 0, 99}, {5, 0, 99}, {1, 50, 2}, {49, 50, 98}, {50, 50, 99}, {100, 1000, 10}, {5000, 1000, 99}};
-    for (const Percent& p : percents) EXPECT_EQ(FillPercent(p.written, p.total), p.percent) << p.written << "/" << p.total;
+    EXPECT_EQ(FillPercent(5, 0), 99) << "a drive full from the start divides by nothing";
+    EXPECT_EQ(FillPercent(49, 50), 98);
+    EXPECT_EQ(FillPercent(5000, 1000), 99);
 }
