@@ -84,7 +84,7 @@ TEST_F(LockvaleRules, TheFirstPageRefusesWhatCannotBecomeAnImage) {
     TempFolder folder("lockvale");
     WriteBytes(folder / "taken.vlr", "an image already there");
     // A drive with 64 MB free: only sizes up to 64 + 100 MB fit on it.
-    ASSERT_TRUE(mountex::DefineUnixDrive('Q', SMALL_VOLUME)) << "the 64 MB test volume cannot be given a letter";
+    ASSERT_TRUE(mountex::DefineUnixDrive('K', SMALL_VOLUME)) << "the 64 MB test volume cannot be given a letter";
     const std::string longFolder = folder.Path() + "\\" + std::string(255 - folder.Path().size(), 'a');
     struct Case {
         const char* what;
@@ -102,8 +102,8 @@ TEST_F(LockvaleRules, TheFirstPageRefusesWhatCannotBecomeAnImage) {
         {"size 0", "data", folder.Path(), "0", 0, -1, "请输入文件大小", ""},
         {"99 MB", "data", folder.Path(), "99", 0, -1, tooSmall, ""},
         {"11265 MB", "data", folder.Path(), "11265", 0, -1, tooLarge, ""},
-        {"more than free + 100 MB", "data", "Q:\\", "165", 0, -1, tooLarge, ""},
-        {"free + 100 MB at most", "data", "Q:\\", "164", 0, 0, "", "Q:\\data.vlr"},
+        {"more than free + 100 MB", "data", "K:\\", "165", 0, -1, tooLarge, ""},
+        {"free + 100 MB at most", "data", "K:\\", "164", 0, 0, "", "K:\\data.vlr"},
         {"the extension is added", "data", folder.Path(), "100", 0, 0, "", folder / "data.vlr"},
         {"a name with .vlr keeps it", "data.vlr", folder.Path() + "\\", "100", 0, 0, "", folder / "data.vlr"},
         {".vlr anywhere counts", "a.vlr.bak", folder.Path(), "100", 0, 0, "", folder / "a.vlr.bak"},
@@ -127,7 +127,7 @@ TEST_F(LockvaleRules, TheFirstPageRefusesWhatCannotBecomeAnImage) {
         if (!c.imagePath.empty()) EXPECT_EQ(std::string(DiskState().imagePath), c.imagePath) << c.what;
         if (c.result == 0) EXPECT_EQ(DiskState().sizeMB, std::stoul(c.size)) << c.what;
     }
-    mountex::RemoveUnixDrive('Q');
+    mountex::RemoveUnixDrive('K');
     for (const auto& call : ui_.Calls()) EXPECT_EQ(call.caption, "Velora");
 }
 
