@@ -289,6 +289,7 @@ int SelectItems(HWND control, const std::string& ending) {
     char* remoteRect = remote.Address() + sizeof(LVITEMA);
     for (size_t row = 0; row < rows.size(); ++row) {
         if (rows[row].empty() || !ends(rows[row][0])) continue;
+        Send(control, LVM_ENSUREVISIBLE, row, FALSE);
         RECT area{};
         area.left = LVIR_ICON;
         remote.Write(remoteRect, &area, sizeof area);
