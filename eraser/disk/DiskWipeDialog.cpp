@@ -60,6 +60,11 @@ public:
             char text[16];
             wsprintfA(text, "%d%%", percent);
             TextProgressBar::SetText(run_.strip, text);
+            // Windows XP leaves the strip's old text on the screen unless the dialog is redrawn there.
+            if (g_osVersionInfo.winXP) {
+                RECT area = {210, 170, 280, 230};
+                ::InvalidateRect(run_.dialog, &area, TRUE);
+            }
         }
         TextProgressBar::SetBitmap(run_.strip, writes % 2 == 0 ? IDB_STRIP_EVEN : IDB_STRIP_ODD);
     }
