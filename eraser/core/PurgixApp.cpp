@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "DocTemplate.h"
+#include "DropWindow.h"
 #include "InputPassWordDlg.h"
 #include "MainFrame.h"
 #include "OsVersionInfo.h"
@@ -60,10 +61,12 @@ bool CPurgixApp::InitInstance() {
     frame->SetWindowText("Velora之Purgix");
     frame->SetIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_CAPTION)), true);
     ::LoadLibraryA("RICHED20.DLL");
+    CreateDropWindow();
     return true;
 }
 
 int CPurgixApp::ExitInstance() {
+    DeleteDropWindow();
     if (instanceMutex_) {
         ::CloseHandle(instanceMutex_);
         instanceMutex_ = nullptr;

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "Controls.h"
+#include "DropWindow.h"
 #include "FrameWnd.h"
 #include "GbkText.h"
 #include "PropertiesDlg.h"
@@ -56,6 +57,10 @@ const CommandEntryOf<CWiperView> CWiperView::kCommands[] = {
     {ID_FREE_SPACE_WIPE, &CWiperView::OnFreeSpaceWipe},
     {ID_PARTITION_WIPE, &CWiperView::OnPartitionWipe},
     {ID_RECOVERY_CHECK, &CWiperView::OnRecoveryCheck},
+    {ID_SET_PASSWORD, &CWiperView::OnSetPassword},
+    {ID_DROP_WINDOW, &CWiperView::OnDropWindow},
+    {ID_HIDE_MAIN, &CWiperView::OnHideMainWindow},
+    {ID_SHOW_MAIN, &CWiperView::OnShowMainWindow},
 };
 
 CWiperView::CWiperView()
@@ -130,6 +135,7 @@ void CWiperView::SetDisplayMode(DWORD mode) {
         list_.InsertColumn(3, "类型", LVCFMT_LEFT, 50);
         columnsMade_ = true;
     }
+    if (g_dropWindow) g_dropWindow->largeIcons = mode == LVS_ICON;
     LONG_PTR style = ::GetWindowLongPtrA(list_, GWL_STYLE);
     ::SetWindowLongPtrA(list_, GWL_STYLE, (style & ~static_cast<LONG_PTR>(LVS_TYPEMASK)) | mode);
     list_.Invalidate();
@@ -154,6 +160,7 @@ void CWiperView::SaveColors() {
 }
 
 void CWiperView::RefreshFileCount() {
+    if (g_dropWindow) g_dropWindow->SetListEmpty(GetItemCount() == 0);
     HWND bar = ::GetDlgItem(::GetParent(m_hWnd), AFX_IDW_STATUS_BAR);
     if (!bar) return;
     char count[32];

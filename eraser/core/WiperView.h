@@ -192,6 +192,12 @@ private:
     void OnFreeSpaceWipe();
     void OnPartitionWipe();
     void OnRecoveryCheck();
+    // The start-up password (eraser/cleaners/SetPassWordDlg.cpp).
+    void OnSetPassword();
+    // The drop window and the main window shown and hidden (eraser/cleaners/DropWindow.cpp).
+    void OnDropWindow();
+    void OnHideMainWindow();
+    void OnShowMainWindow();
 
     // Steps 2 to 5 of adding a file whose drive has been admitted.
     AddResult AddAdmittedFile(const std::string& path);

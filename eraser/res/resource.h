@@ -153,3 +153,16 @@
 #define IDI_SYSINFO_ROOT         404
 #define IDI_SYSINFO_LOGICAL      405
 #define IDS_PLEASE_WAIT          62145
+
+// The start-up password's set dialog, the small drop window with its pictures and menu, and the
+// commands that show and hide the drop window and the main window.
+#define ID_SET_PASSWORD          32874
+#define IDD_DROP_WINDOW          268
+#define IDR_DROP_MENU            270
+#define IDB_DROP_FULL            332
+#define IDB_DROP_EMPTY           333
+#define IDC_DROP_PICTURE         1069
+#define ID_HIDE_MAIN             32868
+#define ID_SHOW_MAIN             32869
+#define ID_APP_EXIT              57665
+#define IDS_SETTINGS_OPEN_TITLE  61499

@@ -81,12 +81,14 @@ std::string Tip(CMainFrame& frame, UINT id) {
 
 }  // namespace
 
-TEST_F(ListTest, TheFrameShowsTheBasicToolbarAndKeepsTheCountInItsStatusBar) {
+TEST_F(ListTest, TheFrameShowsTheFullerToolbarAndKeepsTheCountInItsStatusBar) {
     Open();
-    // The commands that the fuller toolbar adds have no handler yet: the basic toolbar shows.
-    EXPECT_FALSE(frame->HasFullToolBar());
+    // The view carries out every command that the fuller toolbar adds: the fuller toolbar shows.
+    EXPECT_TRUE(frame->HasFullToolBar());
     EXPECT_EQ(ToolBarCommands(frame->ToolBar()),
-              (std::vector<UINT>{ID_ADD_FILES, ID_ADD_FOLDER, 0, ID_ERASE_ALL, 0, ID_SETTINGS}));
+              (std::vector<UINT>{ID_ADD_FILES, ID_ADD_FOLDER, 0, ID_ERASE_ALL, 0, ID_FREE_SPACE_WIPE,
+                                 ID_PARTITION_WIPE, ID_RECOVERY_CHECK, 0, ID_SHOW_LOG, 0, ID_SETTINGS, ID_DROP_WINDOW, 0,
+                                 ID_HELP_TOPICS}));
     EXPECT_EQ(Tip(*frame, ID_ADD_FILES), "添加文件");
     EXPECT_EQ(Tip(*frame, ID_ERASE_ALL), "全部擦除");
 
