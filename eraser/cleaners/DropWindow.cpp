@@ -130,10 +130,13 @@ LRESULT CDropWindow::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NCHITTEST:
         ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, HTCLIENT);
         return HTCLIENT;
-    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDOWN: {
         // Dragging the picture moves the window, as dragging a caption would.
-        PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, lp);
+        POINT at;
+        ::GetCursorPos(&at);
+        PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(at.x, at.y));
         return 0;
+    }
     case WM_LBUTTONDBLCLK:
         if (::IsWindowVisible(MainWindow())) {
             HideMainWindow();
