@@ -141,17 +141,6 @@ TEST_F(PasswordTest, SetChangeAndRemoveStoreTwentyBytesAndEachRefusalStoresNothi
     EXPECT_FALSE(StartupPassword::IsSet()) << "20 zero bytes are no password";
 }
 
-TEST_F(PasswordTest, ThePromptAtStartAcceptsOnlyTheCurrentPassword) {
-    ASSERT_EQ(SetPassword({"", "旧的", "旧的"}), IDOK);
-    const std::string nineteen(19, 'z');
-    ASSERT_EQ(SetPassword({"旧的", nineteen, nineteen}), IDOK);
-    ui.Clear();
-    EXPECT_FALSE(PromptAccepts("旧的"));
-    EXPECT_FALSE(PromptAccepts(nineteen.substr(0, 18)));
-    EXPECT_EQ(ui.MessageTexts(), (std::vector<std::string>{"请检查输入正确后再试!", "请检查输入正确后再试!"}));
-    EXPECT_TRUE(PromptAccepts(nineteen));
-}
-
 TEST_F(PasswordTest, TheDialogOffersOnlyWhatCanBeUsed) {
     struct Seen {
         bool oldEnabled, okEnabled, okAfterTyping, okAfterClearing;
