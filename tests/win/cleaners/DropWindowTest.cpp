@@ -112,7 +112,6 @@ TEST_F(DropWindowTest, TheWindowFloatsAtItsPlaceAndItsPictureFollowsTheList) {
     EXPECT_EQ(rect.top, 400);
     EXPECT_EQ(rect.right - rect.left, 42);
     EXPECT_EQ(rect.bottom - rect.top, 42);
-    EXPECT_TRUE(::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
     EXPECT_TRUE(::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYERED);
     BYTE alpha = 0;
     DWORD flags = 0;
@@ -120,6 +119,18 @@ TEST_F(DropWindowTest, TheWindowFloatsAtItsPlaceAndItsPictureFollowsTheList) {
     EXPECT_EQ(alpha, 190);
     EXPECT_EQ(flags, static_cast<DWORD>(LWA_ALPHA));
     EXPECT_TRUE(::IsWindowVisible(window));
+    // A window opened later (a dialog of the program, say) stays below it.
+    HWND later = ::CreateWindowExA(0, "STATIC", "later", WS_POPUP | WS_VISIBLE, 480, 380, 100, 100, nullptr, nullptr,
+                                   nullptr, nullptr);
+    bool dropFirst = false;
+    for (HWND w = ::GetTopWindow(nullptr); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
+        if (w == window || w == later) {
+            dropFirst = w == window;
+            break;
+        }
+    }
+    EXPECT_TRUE(dropFirst) << "the drop window is below a window opened after it";
+    ::DestroyWindow(later);
 
     HWND picture = ::GetDlgItem(window, IDC_DROP_PICTURE);
     const LRESULT emptyPicture = ::SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0);
