@@ -104,6 +104,15 @@ void CALLBACK ProbeReport(HWND, UINT, UINT_PTR timer, DWORD) {
     if (!shown.found) ::EnumThreadWindows(::GetCurrentThreadId(), ReadReport, 0);
 }
 
+// The letters of the fixed drives, in order.
+std::string FixedLetters() {
+    std::string letters;
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        if (::GetDriveTypeA((std::string(1, letter) + ":\\").c_str()) == DRIVE_FIXED) letters += letter;
+    }
+    return letters;
+}
+
 std::string ComputerName() {
     char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD size = sizeof name;
@@ -173,6 +182,7 @@ TEST(SystemInfoNames, NamesOfSixteenCharactersOrMoreStayEmpty) {
 }
 
 TEST(SystemInfoDialog, ShowsThisMachineInSixSections) {
+    const std::string fixedBefore = FixedLetters();
     shown = Shown();
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, ProbeReport);
     CSystemInfoDlg dialog;
@@ -225,26 +235,31 @@ TEST(SystemInfoDialog, ShowsThisMachineInSixSections) {
     // Wine has no IDE identify data: the section stands without children.
     EXPECT_TRUE(root.children[3].children.empty());
 
-    // Every fixed drive in letter order: its label (Wine gives folder drives none), the root, the
-    // sizes; D: with those of the host folder behind it.
+    // The fixed drives in letter order, each with its label (Wine gives folder drives none), root and
+    // sizes; D: with those of the host folder behind it. Other tests may define drive letters
+    // meanwhile: every fixed drive there before and after the dialog must be listed.
     std::map<std::string, std::string> facts = HostFields(HOST_FACTS_FILE);
-    std::vector<std::string> fixed;
-    for (char letter = 'A'; letter <= 'Z'; ++letter) {
-        const std::string path = std::string(1, letter) + ":\\";
-        if (::GetDriveTypeA(path.c_str()) == DRIVE_FIXED) fixed.push_back(path);
-    }
-    ASSERT_NE(std::find(fixed.begin(), fixed.end(), "D:\\"), fixed.end()) << "the harness's D: is a fixed drive";
-    const std::vector<std::string> logical = Texts(root.children[4]);
-    ASSERT_EQ(logical.size(), fixed.size());
-    for (size_t i = 0; i < logical.size(); ++i) {
+    std::string roots;
+    for (const std::string& line : Texts(root.children[4])) {
+        const size_t open = line.find(" (");
+        ASSERT_NE(open, std::string::npos) << line;
+        const std::string drive = line.substr(open + 2, 3);
         char label[80] = {};
-        ::GetVolumeInformationA(fixed[i].c_str(), label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0);
-        EXPECT_TRUE(StartsWith(logical[i], std::string(label) + " (" + fixed[i] + " ) 总共大小 ")) << logical[i];
-        EXPECT_EQ(logical[i].substr(logical[i].size() - 9), " MBytes )") << logical[i];
-        if (fixed[i] != "D:\\") continue;
+        ::GetVolumeInformationA(drive.c_str(), label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0);
+        EXPECT_TRUE(StartsWith(line, std::string(label) + " (" + drive + " ) 总共大小 ")) << line;
+        EXPECT_EQ(line.substr(line.size() - 9), " MBytes )") << line;
+        EXPECT_TRUE(roots.empty() || roots.back() < drive[0]) << line << " comes after " << roots;
+        roots += drive[0];
+        if (drive != "D:\\") continue;
         const double hostTotal = Number(facts["d_total_mb"]), hostFree = Number(facts["d_free_mb"]);
-        EXPECT_NEAR(After(logical[i], "总共大小 "), hostTotal, hostTotal * 0.01 + 1) << logical[i];
-        EXPECT_NEAR(After(logical[i], "空余空间 "), hostFree, hostTotal * 0.05 + 1) << logical[i];
+        EXPECT_NEAR(After(line, "总共大小 "), hostTotal, hostTotal * 0.01 + 1) << line;
+        EXPECT_NEAR(After(line, "空余空间 "), hostFree, hostTotal * 0.05 + 1) << line;
     }
+    const std::string fixedAfter = FixedLetters();
+    for (char letter : fixedBefore) {
+        const bool stayed = fixedAfter.find(letter) != std::string::npos;
+        EXPECT_TRUE(!stayed || roots.find(letter) != std::string::npos) << letter << ": is missing";
+    }
+    EXPECT_NE(roots.find('D'), std::string::npos) << "the harness's fixed drive D: is listed";
     EXPECT_EQ(Texts(root.children[5]), (std::vector<std::string>{"G:\\"})) << "the harness's CD-ROM drive";
 }
