@@ -166,3 +166,26 @@
 #define ID_SHOW_MAIN             32869
 #define ID_APP_EXIT              57665
 #define IDS_SETTINGS_OPEN_TITLE  61499
+// The settings sheet's pages: the erase-method page with its select-all box and its entry to the
+// advanced dialog, and the browser-history page with its help buttons and the text they fill.
+#define IDD_ERASURE_SETUP        134
+#define IDD_IE_WIPE_SETUP        135
+#define IDB_HELP_HINT            140
+#define IDC_NSA_WIPE             1008
+#define IDC_WIPE_NAMES           1018
+#define IDC_WIPE_EXTEND          1019
+#define IDC_CONFIRM_ERASE        1020
+#define IDC_SELECT_ALL_OPTIONS   1021
+#define IDC_EXIT_AFTER_ERASE     1022
+#define IDC_ADVANCED             1071
+#define IDC_SKIP_CACHE           1008
+#define IDC_SKIP_URLS            1018
+#define IDC_SKIP_COOKIES         1019
+#define IDC_SKIP_HISTORY         1020
+#define IDC_SKIP_RECENT          1022
+#define IDC_HELP_CACHE           1009
+#define IDC_HELP_URLS            1010
+#define IDC_HELP_COOKIES         1011
+#define IDC_HELP_HISTORY         1012
+#define IDC_HELP_RECENT          1015
+#define IDC_IE_HELP_TEXT         1028
