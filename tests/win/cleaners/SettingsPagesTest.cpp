@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Controls.h"
+#include "EmptyLog.h"
 #include "ErasureSetupPage.h"
 #include "IEWipeSetupPage.h"
 #include "IniTestFiles.h"
@@ -348,4 +349,47 @@ TEST(ProperSheet, CaptionButtonsFirstPageAndTheEngravedWord) {
     EXPECT_TRUE(iconSet);
     EXPECT_EQ(firstPage, 1);
     EXPECT_GT(greenPixels, 20) << "the green of the engraving left of OK";
+}
+
+// "清空日志": the log is left empty with the attributes it had; a log another program holds open
+// without sharing is reported and kept.
+TEST(EmptyLog, LeavesAnEmptyLogWithItsAttributes) {
+    struct Case {
+        const char* name;
+        bool exists;
+        DWORD attributes;
+        bool locked;
+        bool emptied;
+        DWORD attributesAfter;
+    };
+    const Case cases[] = {
+        {"a normal log", true, FILE_ATTRIBUTE_NORMAL, false, true, FILE_ATTRIBUTE_NORMAL},
+        {"a read-only log stays read-only", true, FILE_ATTRIBUTE_READONLY, false, true, FILE_ATTRIBUTE_READONLY},
+        {"a hidden read-only log keeps both", true, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN, false, true,
+         FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN},
+        {"a missing log is made empty", false, 0, false, true, FILE_ATTRIBUTE_ARCHIVE},
+        {"a log held open without sharing is reported and kept", true, FILE_ATTRIBUTE_READONLY, true, false,
+         FILE_ATTRIBUTE_READONLY},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CWinApp app("Purgix");
+        ScriptedUi ui;
+        TempFolder folder;
+        const std::string log = folder / "log.txt";
+        if (c.exists) {
+            ASSERT_TRUE(WriteBytes(log, "2026-12-08 C:\\t\\禱告.txt\r\n"));
+            ::SetFileAttributesA(log.c_str(), c.attributes);
+        }
+        HANDLE holder = c.locked ? ::CreateFileA(log.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                                 : INVALID_HANDLE_VALUE;
+        EXPECT_EQ(EmptyLog(log), c.emptied);
+        if (holder != INVALID_HANDLE_VALUE) ::CloseHandle(holder);
+        DWORD after = ::GetFileAttributesA(log.c_str());
+        EXPECT_EQ(after & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+                  c.attributesAfter & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+        EXPECT_EQ(ReadBytes(log).empty(), c.emptied);
+        EXPECT_EQ(ui.MessageTexts().size(), c.emptied ? 0u : 1u);
+        ::SetFileAttributesA(log.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
 }
