@@ -107,6 +107,12 @@ harness_start() {  # harness_start BUILD_TREE
 
 harness_stop() {
   [[ -n "${WINESERVER:-}" ]] && "$WINESERVER" -k >/dev/null 2>&1 || true
+  # Secret disks a test left mounted: their helper serves them from a session of its own, and ends
+  # (writing the image back) once its volume is unmounted.
+  local point
+  for point in "${WINEPREFIX:-/nonexistent}"/mountex/*; do
+    mountpoint -q "$point" 2>/dev/null && { umount "$point" 2>/dev/null || umount -l "$point" 2>/dev/null || true; }
+  done
   harness_unprotect
   if [[ -n "$HARNESS_XVFB_PID" ]]; then
     kill "$HARNESS_XVFB_PID" 2>/dev/null || true
