@@ -111,7 +111,9 @@ harness_stop() {
   # (writing the image back) once its volume is unmounted.
   local point
   for point in "${WINEPREFIX:-/nonexistent}"/mountex/*; do
-    mountpoint -q "$point" 2>/dev/null && { umount "$point" 2>/dev/null || umount -l "$point" 2>/dev/null || true; }
+    if mountpoint -q "$point" 2>/dev/null; then
+      umount "$point" 2>/dev/null || umount -l "$point" 2>/dev/null || true
+    fi
   done
   harness_unprotect
   if [[ -n "$HARNESS_XVFB_PID" ]]; then
