@@ -8,14 +8,6 @@
 #include "TempFolder.h"
 #include "WineDrives.h"
 
-// A host path as Wine reaches it, through Z:.
-inline std::string WinePath(const std::string& hostPath) {
-    std::string path = "Z:" + hostPath;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
-}
-
 inline std::string FixturePath(const std::string& name) { return WinePath(std::string(DISK_FIXTURE_DIR) + "/" + name); }
 
 // The image file behind \\.\X: (the harness serves X:\volume.img as the drive's raw device).

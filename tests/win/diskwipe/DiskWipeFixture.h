@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "DiskWipeDialog.h"
+#include "WineDrives.h"
 
 namespace wipetest {
 
@@ -32,8 +33,6 @@ protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 };
 
-// A host path as Wine reaches it, through Z:.
-std::string WinePath(const std::string& hostPath);
 // Runs a host shell command line (through Wine's start of Unix programs) and waits for it.
 void RunHostShell(const std::string& command);
 // The file's bytes, or a text that names the failure.

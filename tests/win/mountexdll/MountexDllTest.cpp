@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TempFolder.h"
+#include "WineDrives.h"
 
 // Mountex.dll under Wine, through its three exports as Lockvale calls them: a secret disk made,
 // written, closed and opened again on a drive letter every Windows program sees, and the calls that
@@ -18,13 +19,6 @@ namespace {
 typedef int(WINAPI* CreateImageFn)(char, const char*, const char*, UINT);
 typedef int(WINAPI* MountDiskFn)(char, const char*, const char*, BYTE);
 typedef int(WINAPI* DisMountDiskFn)(char);
-
-std::string WinePath(const std::string& hostPath) {
-    std::string path = "Z:" + hostPath;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
-}
 
 // A password as Lockvale keeps it: a zero-filled 17-byte buffer.
 struct Password {
