@@ -155,8 +155,7 @@ CcreateVirDiskPage::~CcreateVirDiskPage() {
 
 bool CcreateVirDiskPage::OnInitDialog() {
     FillDriveList(::GetDlgItem(m_hWnd, IDC_DRIVE_LIST));
-    font_ = ::CreateFontA(16, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
-                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体");
+    font_ = CreateBoldSongFont(16);
     ::SendDlgItemMessageA(m_hWnd, IDC_CREATE_STATUS, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     return CPropertyPage::OnInitDialog();
 }

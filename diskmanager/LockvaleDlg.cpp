@@ -69,8 +69,7 @@ bool CLockvaleDlg::OnInitDialog() {
 
     ShowClosed(false);
     ::OutputDebugStringA("no imge file");
-    welcomeFont_ = ::CreateFontA(16, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
-                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体");
+    welcomeFont_ = CreateBoldSongFont(16);
     ::SendDlgItemMessageA(m_hWnd, IDC_WELCOME, WM_SETFONT, reinterpret_cast<WPARAM>(welcomeFont_), FALSE);
     SetWindowText(AfxLoadString(IDS_APP_TITLE));
     SetHint(AfxLoadString(IDS_HINT_DEFAULT));

@@ -78,4 +78,9 @@ char SelectedDriveLetter(HWND combo) {
     return text[0];
 }
 
+HFONT CreateBoldSongFont(int pixelHeight) {
+    return ::CreateFontA(pixelHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
+                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体");
+}
+
 void ShowLockvaleHelp() { Ui().ShowHelp(ProgramDirectory() + "\\Lockvale.chm"); }

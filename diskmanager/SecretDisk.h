@@ -40,5 +40,8 @@ void FillDriveList(HWND combo);
 // The letter of the selected entry of such a list, or 0 when the list is empty.
 char SelectedDriveLetter(HWND combo);
 
+// The bold 宋体 of Lockvale's emphasised texts, `pixelHeight` pixels high. The caller deletes it.
+HFONT CreateBoldSongFont(int pixelHeight);
+
 // Opens Lockvale.chm from the program directory (no owner window).
 void ShowLockvaleHelp();

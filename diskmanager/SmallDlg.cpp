@@ -18,8 +18,7 @@ CSmallDlg::~CSmallDlg() {
 }
 
 bool CSmallDlg::OnInitDialog() {
-    font_ = ::CreateFontA(12, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
-                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体");
+    font_ = CreateBoldSongFont(12);
     ::SendDlgItemMessageA(m_hWnd, IDC_SMALL_TEXT, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     pictures_[0] = ::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDB_SMALL_CLOSED));
     pictures_[1] = ::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDB_SMALL_OPEN));

@@ -124,8 +124,12 @@ TEST_F(LockvaleRules, TheFirstPageRefusesWhatCannotBecomeAnImage) {
         std::memset(DiskState().imagePath, 0, MAX_PATH);
         EXPECT_EQ(page.Next(), c.result) << c.what;
         EXPECT_EQ(LastMessage(ui_), c.message) << c.what;
-        if (!c.imagePath.empty()) EXPECT_EQ(std::string(DiskState().imagePath), c.imagePath) << c.what;
-        if (c.result == 0) EXPECT_EQ(DiskState().sizeMB, std::stoul(c.size)) << c.what;
+        if (!c.imagePath.empty()) {
+            EXPECT_EQ(std::string(DiskState().imagePath), c.imagePath) << c.what;
+        }
+        if (c.result == 0) {
+            EXPECT_EQ(DiskState().sizeMB, std::stoul(c.size)) << c.what;
+        }
     }
     mountex::RemoveUnixDrive('K');
     for (const auto& call : ui_.Calls()) EXPECT_EQ(call.caption, "Velora");
