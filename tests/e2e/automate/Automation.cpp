@@ -442,13 +442,16 @@ void Automation::RemoveFile(ArgReader& args) {
     args.Done();
     if (DeleteFileA(Utf8ToGbk(UnixPathToWindows(path.text)).c_str())) return;
     const DWORD error = GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND) throw Failure("cannot delete " + path.text + " (error " + std::to_string(error) + ")");
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)  // not there, nor its folder
+        throw Failure("cannot delete " + path.text + " (error " + std::to_string(error) + ")");
 }
 
 void Automation::CheckMissing(ArgReader& args) {
     const Word& path = args.Next("the path");
+    const DWORD timeout = args.Millis("timeout", 0);  // a program that removes it may still be at work
     args.Done();
-    if (GetFileAttributesA(Utf8ToGbk(UnixPathToWindows(path.text)).c_str()) != INVALID_FILE_ATTRIBUTES)
+    const std::string file = Utf8ToGbk(UnixPathToWindows(path.text));
+    if (!Poll(timeout, [&] { return GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES; }))
         throw Failure(path.text + " is still there");
 }
 

@@ -8,7 +8,8 @@
 //
 // Waits and checks of what a window shows retry until they hold or the timeout passes: 10000 ms,
 // changed for the lines that follow by `timeout MS`, or for one command by timeout=MS (taken by every
-// command that waits: the wait-* commands, click, set-text, text, list, screenshot).
+// command that waits: the wait-* commands, click, set-text, text, list, screenshot; missing waits only
+// when given one).
 // Controls are named by id: a number, 0x hex, IDOK, IDCANCEL, IDYES, IDNO, IDABORT, IDRETRY,
 // IDIGNORE, IDCLOSE, IDHELP (also without "ID"), or "." for the current window itself; they are
 // searched among all descendants of the current window. A TEXT matches exactly after "=" (title=T)
@@ -38,7 +39,7 @@
 //   check-file PATH (= | ~=) TEXT               compare a file's bytes with TEXT in GBK
 //   write-file PATH TEXT                        make the file hold exactly TEXT in GBK (folders made)
 //   delete-file PATH                            delete a file if it is there
-//   missing PATH                                check that no file or folder PATH exists
+//   missing PATH [timeout=MS]                   check that no file or folder PATH exists (or is gone within MS)
 //   screenshot PATH                             save the X display as PNG (Unix path)
 //   sleep MS | timeout MS | set NAME VALUE
 #include <fcntl.h>
