@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "BlockWrite.h"
 #include "EraseProgressDlg.h"
 #include "File.h"
 #include "FileException.h"
@@ -87,15 +88,6 @@ unsigned char FillByte(int32_t pattern, unsigned char current) {
     }
 }
 
-// Pushes what has been written so far to the disk: first out of a stream's own buffer, then out of
-// the system's cache.
-void FlushToDisk(CFile& file) {
-    file.Flush();
-    if (dynamic_cast<CStdioFile*>(&file) && !::FlushFileBuffers(file.m_hFile)) {
-        CFileException::ThrowOsError(::GetLastError(), file.GetFilePath());
-    }
-}
-
 // Takes at most one waiting message before a block write. True when the user has confirmed Cancel;
 // the message taken then is dropped and the flag cleared.
 bool CancelRequested() {
@@ -131,7 +123,28 @@ struct FileDisposition {
 };
 typedef NTSTATUS(NTAPI* SetInformationFileFn)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS);
 
-// Removes a junction, symbolic link or mount point itself. The entry is opened as itself and deleted
+}  // namespace
+
+void FlushToDisk(CFile& file) {
+    file.Flush();
+    if (dynamic_cast<CStdioFile*>(&file) && !::FlushFileBuffers(file.m_hFile)) {
+        CFileException::ThrowOsError(::GetLastError(), file.GetFilePath());
+    }
+}
+
+bool WriteBlocks(CFile& file, const unsigned char* block, uint32_t blockSize, uint64_t size, BlockPacer& pacer) {
+    const uint64_t blocks = size / blockSize;
+    const uint32_t rest = static_cast<uint32_t>(size % blockSize);
+    for (uint64_t i = 0; i < blocks || (i == blocks && rest > 0); ++i) {
+        uint32_t count = i < blocks ? blockSize : rest;
+        if (!pacer.BeforeBlock()) return false;
+        file.Write(block, count);
+        pacer.AfterBlock(count);
+    }
+    return true;
+}
+
+// The entry is opened as itself and deleted
 // only when the opened object says it is a reparse point; a system that opens the target instead
 // (Wine does) leaves the link in place, and its folder then cannot be removed.
 bool RemoveLink(const std::string& path) {
@@ -159,8 +172,6 @@ bool RemoveLink(const std::string& path) {
     ::CloseHandle(link);
     return removed;
 }
-
-}  // namespace
 
 bool IsLink(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -266,19 +277,20 @@ void CWiperView::ShowBars() {
 
 bool CWiperView::WritePass(CFile& file, const unsigned char* block, uint32_t blockSize, uint64_t blocks,
                            uint32_t rest, bool nsa) {
-    for (uint64_t i = 0; i < blocks || (i == blocks && rest > 0); ++i) {
-        uint32_t count = i < blocks ? blockSize : rest;
-        if (CancelRequested()) {
-            // The file stays under its name, overwritten as far as the passes got.
-            DestroyProgressDialog();
-            FlushToDisk(file);
-            file.Close();
-            return false;
-        }
-        file.Write(block, count);
-        AccountProgress(count, nsa);
-    }
-    return true;
+    // The run's pacing: the one-message pump with its Cancel check, and the bars.
+    struct RunPacer : BlockPacer {
+        CWiperView* view;
+        bool nsa;
+        RunPacer(CWiperView* v, bool n) : view(v), nsa(n) {}
+        bool BeforeBlock() override { return !CancelRequested(); }
+        void AfterBlock(uint32_t bytes) override { view->AccountProgress(bytes, nsa); }
+    } pacer(this, nsa);
+    if (WriteBlocks(file, block, blockSize, blocks * blockSize + rest, pacer)) return true;
+    // The file stays under its name, overwritten as far as the passes got.
+    DestroyProgressDialog();
+    FlushToDisk(file);
+    file.Close();
+    return false;
 }
 
 void CWiperView::EndPass(CFile& file, const std::string& path, int pass) {

@@ -61,6 +61,10 @@ const CommandEntryOf<CWiperView> CWiperView::kCommands[] = {
     {ID_DROP_WINDOW, &CWiperView::OnDropWindow},
     {ID_HIDE_MAIN, &CWiperView::OnHideMainWindow},
     {ID_SHOW_MAIN, &CWiperView::OnShowMainWindow},
+    {ID_IE_CLEANUP, &CWiperView::OnIECleanup},
+    {ID_OUTLOOK_MAIL, &CWiperView::OnOutlookMail},
+    {ID_TEMP_FILES, &CWiperView::OnTempFiles},
+    {ID_SHARES, &CWiperView::OnShares},
 };
 
 CWiperView::CWiperView()

@@ -198,6 +198,11 @@ private:
     void OnDropWindow();
     void OnHideMainWindow();
     void OnShowMainWindow();
+    // The privacy cleaners (eraser/cleaners/CleanerCommands.cpp).
+    void OnIECleanup();
+    void OnOutlookMail();
+    void OnTempFiles();
+    void OnShares();
 
     // Steps 2 to 5 of adding a file whose drive has been admitted.
     AddResult AddAdmittedFile(const std::string& path);
