@@ -99,10 +99,10 @@ void CTempFilesDlg::Measure(const std::string& folder) {
         more = finder.FindNextFile();
         if (finder.IsDots() || IsLink(finder.GetAttributes())) continue;
         const std::string child = folder + finder.GetFileName();
-        if (child.size() > kMaxPathChars) continue;
         if (finder.IsDirectory()) {
-            Measure(child + "\\");
+            if (child.size() < kMaxPathChars) Measure(child + "\\");
         } else {
+            // A file the wipe skips for its long path is counted, and so shows as not erased.
             ++totalCount;
             totalSize += finder.GetLength();
         }

@@ -29,8 +29,8 @@ class CTempFilesDlg : public CDialog {
 public:
     explicit CTempFilesDlg(HWND parent = nullptr);
 
-    // Measured when the dialog opens. Links are not counted (they are never followed), nor files
-    // whose path would not fit 260 bytes.
+    // Measured when the dialog opens. Links are not counted (they are never followed); files whose
+    // path would not fit 260 bytes are, though the wipe leaves them whole.
     uint64_t totalSize = 0;
     int totalCount = 0;
     // The wipe's progress.

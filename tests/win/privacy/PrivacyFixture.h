@@ -1,0 +1,72 @@
+#pragma once
+// What the privacy-cleaner tests share: dialogs driven from their own message loop, a look at each
+// file as it is deleted, and screenshots of the dialogs for a person to look at.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Dialog.h"
+#include "TempFolder.h"
+
+namespace privacy_test {
+
+// A dialog with a script that runs from its own message loop once it is up; a dialog still open
+// after the script is cancelled.
+template <class Base>
+class Driven : public Base {
+public:
+    using Base::Base;
+    std::function<void(Base&)> script;
+
+protected:
+    bool OnInitDialog() override {
+        bool result = Base::OnInitDialog();
+        this->PostMessage(WM_APP);
+        return result;
+    }
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
+        if (msg == WM_APP) {
+            if (script) script(*this);
+            if (this->m_nModalResult == -1) this->SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            return 0;
+        }
+        return Base::WindowProc(msg, wp, lp);
+    }
+};
+
+inline void Press(CWnd& dialog, int id) { dialog.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+
+// A file as it was at the moment the program deleted it.
+struct Deletion {
+    std::string path;
+    std::string bytes;  // "<missing>" when it could not be read
+    long flushesBefore;  // FlushFileBuffers calls made by the program before this deletion
+};
+// Every DeleteFileA of this program from now until the object goes, with the file's bytes then.
+class DeletionWatch {
+public:
+    DeletionWatch();
+    ~DeletionWatch();
+    const std::vector<Deletion>& Deletions() const;
+};
+
+bool Exists(const std::string& path);
+
+// Saves the screen as out/screenshots/NAME.png when the harness names the out folder, after the
+// window has been painted. The harness's Xvfb screen shows the windows without a window manager.
+void Screenshot(HWND window, const std::string& name);
+
+// The host path of a Windows path under Wine; empty elsewhere.
+std::string HostPath(const std::string& path);
+// Starts a host command under Wine; callers wait for its outcome (Wine gives no process to wait on).
+void RunHost(const std::string& commandLine);
+
+// Makes `link` a directory link to `target` through the host (Wine shows a host link as a reparse
+// point); false when that cannot be done here. RemoveLinkFromHost takes it away again.
+bool MakeHostLink(const std::string& target, const std::string& link);
+void RemoveLinkFromHost(const std::string& link);
+
+}  // namespace privacy_test
