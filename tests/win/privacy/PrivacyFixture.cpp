@@ -3,28 +3,20 @@
 #include <cstdio>
 #include <cstring>
 
-#include "GbkText.h"
+#include "EngineFixture.h"
 
 namespace privacy_test {
 
 namespace {
 
 typedef BOOL(WINAPI* DeleteFn)(LPCSTR);
-typedef BOOL(WINAPI* FlushFn)(HANDLE);
 DeleteFn realDelete = nullptr;
-FlushFn realFlush = nullptr;
 bool watching = false;
-long flushes = 0;
 std::vector<Deletion> deletions;
 
 BOOL WINAPI WatchedDelete(LPCSTR path) {
-    if (watching) deletions.push_back({path, ReadBytes(path), flushes});
+    if (watching) deletions.push_back({path, ReadBytes(path), engine_test::FlushCount()});
     return realDelete(path);
-}
-
-BOOL WINAPI CountedFlush(HANDLE file) {
-    ++flushes;
-    return realFlush(file);
 }
 
 // Points this program's import of kernel32's `name` at `replacement`; returns the real function.
@@ -51,6 +43,17 @@ void* HookImport(const char* name, void* replacement) {
     return nullptr;
 }
 
+// Starts a host command; Wine gives no process to wait on.
+void RunHost(const std::string& commandLine) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    std::string line = commandLine;
+    if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return;
+    ::CloseHandle(process.hProcess);
+    ::CloseHandle(process.hThread);
+}
+
 // Waits up to `rounds` times 20 ms for `done`, handling this thread's messages meanwhile.
 void PumpUntil(const std::function<bool()>& done, int rounds = 250) {
     for (int wait = 0; wait < rounds && !done(); ++wait) {
@@ -65,32 +68,11 @@ void PumpUntil(const std::function<bool()>& done, int rounds = 250) {
 
 }  // namespace
 
-std::string HostPath(const std::string& path) {
-    typedef char*(CDECL * UnixNameFn)(const WCHAR*);
-    FARPROC found = ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
-    if (!found) return std::string();
-    WCHAR wide[MAX_PATH * 2];
-    if (!::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH * 2)) return std::string();
-    char* host = reinterpret_cast<UnixNameFn>(reinterpret_cast<void (*)()>(found))(wide);
-    if (!host) return std::string();
-    std::string result = host;
-    ::HeapFree(::GetProcessHeap(), 0, host);
-    return result;
-}
-
-void RunHost(const std::string& commandLine) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process;
-    std::string line = commandLine;
-    if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return;
-    ::CloseHandle(process.hProcess);
-    ::CloseHandle(process.hThread);
-}
-
 DeletionWatch::DeletionWatch() {
-    if (!realDelete) realDelete = reinterpret_cast<DeleteFn>(HookImport("DeleteFileA", reinterpret_cast<void*>(&WatchedDelete)));
-    if (!realFlush) realFlush = reinterpret_cast<FlushFn>(HookImport("FlushFileBuffers", reinterpret_cast<void*>(&CountedFlush)));
+    engine_test::FlushCount();  // counting starts here
+    if (!realDelete) {
+        realDelete = reinterpret_cast<DeleteFn>(HookImport("DeleteFileA", reinterpret_cast<void*>(&WatchedDelete)));
+    }
     deletions.clear();
     watching = realDelete != nullptr;
 }
@@ -116,21 +98,6 @@ void Screenshot(HWND window, const std::string& name) {
     RunHost("/bin/sh -c \"mkdir -p '" + folder + "' && import -window root '" + png + "'; touch '" + marker + "'\"");
     PumpUntil([&] { return Exists(winMarker); });
     std::remove(winMarker.c_str());
-}
-
-bool MakeHostLink(const std::string& target, const std::string& link) {
-    std::string hostTarget = HostPath(target);
-    if (hostTarget.empty()) return false;
-    RunHost("/bin/ln -s \"" + hostTarget + "\" \"" + HostPath(gbk::FolderOf(link)) + "/" + gbk::NameOf(link) + "\"");
-    for (int wait = 0; wait < 100 && !Exists(link); ++wait) ::Sleep(50);
-    return Exists(link);
-}
-
-void RemoveLinkFromHost(const std::string& link) {
-    std::string host = HostPath(link);
-    if (host.empty()) return;
-    RunHost("/bin/rm -f \"" + host + "\"");
-    for (int wait = 0; wait < 100 && Exists(link); ++wait) ::Sleep(50);
 }
 
 }  // namespace privacy_test

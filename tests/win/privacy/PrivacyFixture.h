@@ -1,6 +1,7 @@
 #pragma once
-// What the privacy-cleaner tests share: dialogs driven from their own message loop, a look at each
-// file as it is deleted, and screenshots of the dialogs for a person to look at.
+// What the privacy-cleaner tests share beyond the engine tests' helpers (EngineFixture.h): dialogs
+// driven from their own message loop, a look at each file as it is deleted, and screenshots of the
+// dialogs for a person to look at.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -42,7 +43,7 @@ inline void Press(CWnd& dialog, int id) { dialog.SendMessage(WM_COMMAND, MAKEWPA
 // A file as it was at the moment the program deleted it.
 struct Deletion {
     std::string path;
-    std::string bytes;  // "<missing>" when it could not be read
+    std::string bytes;
     long flushesBefore;  // FlushFileBuffers calls made by the program before this deletion
 };
 // Every DeleteFileA of this program from now until the object goes, with the file's bytes then.
@@ -58,15 +59,5 @@ bool Exists(const std::string& path);
 // Saves the screen as out/screenshots/NAME.png when the harness names the out folder, after the
 // window has been painted. The harness's Xvfb screen shows the windows without a window manager.
 void Screenshot(HWND window, const std::string& name);
-
-// The host path of a Windows path under Wine; empty elsewhere.
-std::string HostPath(const std::string& path);
-// Starts a host command under Wine; callers wait for its outcome (Wine gives no process to wait on).
-void RunHost(const std::string& commandLine);
-
-// Makes `link` a directory link to `target` through the host (Wine shows a host link as a reparse
-// point); false when that cannot be done here. RemoveLinkFromHost takes it away again.
-bool MakeHostLink(const std::string& target, const std::string& link);
-void RemoveLinkFromHost(const std::string& link);
 
 }  // namespace privacy_test

@@ -66,16 +66,16 @@ TEST(SharesDialog, ListsAndWithdrawsByItsTwoRules) {
         size_t messages;
     } cases[] = {
         {"nothing selected", [](CSharesDlg& d) { Press(d, IDC_SHARE_WITHDRAW); },
-         {"资料 C:\\资料", "music C:\\music", "photos C:\\photos"}, L"", 0},
+         {"资料 C:\\windows", "music C:\\users", "photos C:\\windows\\system32"}, L"", 0},
         {"withdraw all, the second refused", [](CSharesDlg& d) { Press(d, IDC_SHARE_WITHDRAW_ALL); },
-         {"资料 C:\\资料", "music C:\\music"}, L"photos|", 1},
+         {"资料 C:\\windows", "music C:\\users"}, L"photos|", 1},
         {"withdraw selected, the first refused",
          [](CSharesDlg& d) {
              Select(d, 1);
              Select(d, 2);
              Press(d, IDC_SHARE_WITHDRAW);
          },
-         {"资料 C:\\资料"}, L"photos|", 1},
+         {"资料 C:\\windows"}, L"photos|", 1},
         {"withdraw all", [](CSharesDlg& d) { Press(d, IDC_SHARE_WITHDRAW_ALL); }, {}, L"photos|music|资料|", 0},
     };
     for (const auto& c : cases) {
@@ -84,11 +84,11 @@ TEST(SharesDialog, ListsAndWithdrawsByItsTwoRules) {
         table.Add(L"C$", 0x80000000, L"C:\\");
         table.Add(L"ADMIN$", 0x80000000, L"C:\\windows");
         table.Add(L"IPC$", 3, L"");
-        table.Add(L"资料", 0, L"C:\\资料");
+        table.Add(L"资料", 0, L"C:\\windows");
         table.Add(L"blank", 0, L"   ");
         bool refuseMusic = std::string(c.name).find("refused") != std::string::npos;
-        table.Add(L"music", 0, L"C:\\music", refuseMusic);
-        table.Add(L"photos", 0, L"C:\\photos");
+        table.Add(L"music", 0, L"C:\\users", refuseMusic);
+        table.Add(L"photos", 0, L"C:\\windows\\system32");
 
         Driven<CSharesDlg> dialog;
         std::vector<std::string> before, after;
@@ -99,7 +99,8 @@ TEST(SharesDialog, ListsAndWithdrawsByItsTwoRules) {
             if (std::string(c.name) == "nothing selected") Screenshot(d.m_hWnd, "purgix-shares");
         };
         dialog.DoModal();
-        EXPECT_EQ(before, (std::vector<std::string>{"资料 C:\\资料", "music C:\\music", "photos C:\\photos"})) << c.name;
+        EXPECT_EQ(before, (std::vector<std::string>{"资料 C:\\windows", "music C:\\users", "photos C:\\windows\\system32"}))
+            << c.name;
         EXPECT_EQ(after, c.rowsAfter) << c.name;
         EXPECT_EQ(table.Deleted(), c.withdrawn) << c.name;
         EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>(c.messages, "取消共享失败")) << c.name;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "EngineFixture.h"
 #include "PrivacyFixture.h"
 #include "ScriptedUi.h"
 #include "TempFilesDlg.h"
@@ -37,6 +38,22 @@ bool Listed(const std::string& folder, const std::string& name) {
     while (::FindNextFileA(search, &entry));
     ::FindClose(search);
     return found;
+}
+
+// Makes a file of `size` bytes at a path that may be longer than 260 bytes.
+std::wstring LongForm(const std::string& path) {
+    wchar_t wide[1024];
+    ::MultiByteToWideChar(CP_ACP, 0, ("\\\\?\\" + path).c_str(), -1, wide, 1024);
+    return wide;
+}
+
+void WriteLongFile(const std::string& path, DWORD size) {
+    HANDLE file = ::CreateFileW(LongForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "no long path can be made here";
+    std::string bytes(size, 'L');
+    DWORD written = 0;
+    ::WriteFile(file, bytes.data(), size, &written, nullptr);
+    ::CloseHandle(file);
 }
 
 std::string LastLogLine(const std::string& log) {
@@ -84,16 +101,15 @@ TEST(TempFilesDialog, WipesTheTreeButNeverWhatALinkPointsTo) {
     WriteBytes(temp + "\\top\\sub\\深\\b.bin", std::string(700, 'b'));
     WriteBytes(temp + "\\top\\held.tmp", std::string(300, 'h'));
     WriteBytes(outside + "\\keep.txt", "outside the temporary folder");
-    bool linked = MakeHostLink(outside, temp + "\\top\\link");
+    // Taken away before the folders are: a link whose target is gone no longer shows under Wine.
+    bool linked = engine_test::MakeDirLink(outside, temp + "\\top\\link");
     struct Unlink {
         std::string link;
-        ~Unlink() { RemoveLinkFromHost(link); }
+        ~Unlink() { engine_test::RemoveDirLink(link); }
     } unlink{temp + "\\top\\link"};
-    // A name that makes the path longer than 260 bytes, made through the host.
+    // A name that makes the path longer than 260 bytes, made through the system's long-path form.
     const std::string longName = std::string(240, 'L') + ".tmp";
-    RunHost("/usr/bin/truncate -s 50 \"" + HostPath(temp + "\\top") + "/" + longName + "\"");
-    for (int wait = 0; wait < 100 && !Listed(temp + "\\top", longName); ++wait) ::Sleep(50);
-    ASSERT_TRUE(Listed(temp + "\\top", longName));
+    WriteLongFile(temp + "\\top\\" + longName, 50);
     HANDLE held = ::CreateFileA((temp + "\\top\\held.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -140,6 +156,7 @@ TEST(TempFilesDialog, WipesTheTreeButNeverWhatALinkPointsTo) {
     EXPECT_EQ(sizeText, "当前临时文件大小:3.08 K(3,150) 字节");
     EXPECT_EQ(summary, (std::vector<std::string>{"临时文件擦除成功!", "3", "2.73 K", "2", "350 字节", "100%"}));
     EXPECT_TRUE(Listed(temp + "\\top", longName)) << "a path too long for its buffer was touched";
+    ::DeleteFileW(LongForm(temp + "\\top\\" + longName).c_str());
     EXPECT_FALSE(Exists(temp + "\\a.txt"));
     EXPECT_FALSE(Exists(temp + "\\top\\只读.txt"));
     EXPECT_FALSE(Exists(temp + "\\top\\sub")) << "emptied folders are removed";
