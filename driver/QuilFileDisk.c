@@ -3,22 +3,30 @@
  *
  * A root-enumerated WDM function driver. For each device the PnP manager reports, AddDevice creates
  * one device object on top of the PDO and registers a device interface of the class Lockvale and
- * Drivset look for; the interface is enabled while the device is started. The device can be opened
- * and closed; every other request is refused until the disk data path exists.
+ * Drivset look for; the interface is enabled while the device is started. That device is the control
+ * device: Mountex opens it to create a disk device for an image and to serve its reads and writes
+ * (QuilDisk.c). Requests to a disk device go to QuilDisk.c as well.
  */
 #include <ddk/wdm.h>
+
+#include "QuilDisk.h"
 
 /* The device interface class of the driver: {25628D25-6E35-4E46-BE3F-74B55B74944A}. */
 static const GUID kQuilFileDiskInterface = {
     0x25628D25, 0x6E35, 0x4E46, {0xBE, 0x3F, 0x74, 0xB5, 0x5B, 0x74, 0x94, 0x4A}};
 
 typedef struct QuilDeviceExtension {
+    ULONG kind;                     /* QUIL_KIND_CONTROL */
     PDEVICE_OBJECT lowerDevice;     /* the next device down the stack, usually the PDO */
     UNICODE_STRING interfaceName;   /* symbolic link of the registered interface; Buffer NULL when none */
 } QuilDeviceExtension;
 
 static QuilDeviceExtension* Extension(PDEVICE_OBJECT device) {
     return (QuilDeviceExtension*)device->DeviceExtension;
+}
+
+static BOOLEAN IsDisk(PDEVICE_OBJECT device) {
+    return Extension(device)->kind == QUIL_KIND_DISK;
 }
 
 static NTSTATUS Complete(PIRP irp, NTSTATUS status) {
@@ -64,6 +72,8 @@ static NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT device, PIRP irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     NTSTATUS status;
 
+    if (IsDisk(device)) return QuilDiskDispatch(device, irp);
+
     switch (stack->MinorFunction) {
     case IRP_MN_START_DEVICE:
         /* The bus driver starts the device first; the interface opens once the whole stack runs. */
@@ -100,21 +110,38 @@ static NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT device, PIRP irp) {
 }
 
 static NTSTATUS NTAPI DispatchPower(PDEVICE_OBJECT device, PIRP irp) {
+    if (IsDisk(device)) return QuilDiskDispatch(device, irp);
     PoStartNextPowerIrp(irp);
     IoSkipCurrentIrpStackLocation(irp);
     return PoCallDriver(Extension(device)->lowerDevice, irp);
 }
 
 static NTSTATUS NTAPI DispatchSystemControl(PDEVICE_OBJECT device, PIRP irp) {
+    if (IsDisk(device)) return QuilDiskDispatch(device, irp);
     return PassDown(device, irp);
 }
 
-/* IRP_MJ_CREATE, IRP_MJ_CLEANUP, IRP_MJ_CLOSE: opening the interface is how callers see the driver. */
+/* IRP_MJ_CREATE, IRP_MJ_CLEANUP, IRP_MJ_CLOSE on the control device: opening the interface is how
+ * callers see the driver. The handle that created a disk takes it along when it closes; both close
+ * steps remove it, whichever the system sends first. */
 static NTSTATUS NTAPI DispatchOpenClose(PDEVICE_OBJECT device, PIRP irp) {
+    PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+    if (IsDisk(device)) return QuilDiskDispatch(device, irp);
+    if (stack->MajorFunction == IRP_MJ_CREATE) {
+        if (stack->FileObject) stack->FileObject->FsContext = NULL;
+    } else {
+        QuilDiskOwnerClosing(stack->FileObject);
+    }
     return Complete(irp, STATUS_SUCCESS);
 }
 
+static NTSTATUS NTAPI DispatchControl(PDEVICE_OBJECT device, PIRP irp) {
+    if (IsDisk(device)) return QuilDiskDispatch(device, irp);
+    return QuilDiskControl(device, irp);
+}
+
 static NTSTATUS NTAPI DispatchUnsupported(PDEVICE_OBJECT device, PIRP irp) {
+    if (IsDisk(device)) return QuilDiskDispatch(device, irp);
     return Complete(irp, STATUS_INVALID_DEVICE_REQUEST);
 }
 
@@ -127,6 +154,7 @@ static NTSTATUS NTAPI AddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
 
     ext = Extension(device);
     RtlZeroMemory(ext, sizeof *ext);
+    ext->kind = QUIL_KIND_CONTROL;
     status = IoRegisterDeviceInterface(pdo, &kQuilFileDiskInterface, NULL, &ext->interfaceName);
     if (!NT_SUCCESS(status)) {
         IoDeleteDevice(device);
@@ -144,7 +172,8 @@ static NTSTATUS NTAPI AddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
     return STATUS_SUCCESS;
 }
 
-/* Every device is gone by the time the driver is unloaded (REMOVE_DEVICE deletes it). */
+/* Every device is gone by the time the driver is unloaded: REMOVE_DEVICE deletes the control device,
+ * and a disk goes when the handle that created it closes. */
 static void NTAPI Unload(PDRIVER_OBJECT driver) {}
 
 NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) {
@@ -155,10 +184,12 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
     driver->MajorFunction[IRP_MJ_CREATE] = DispatchOpenClose;
     driver->MajorFunction[IRP_MJ_CLEANUP] = DispatchOpenClose;
     driver->MajorFunction[IRP_MJ_CLOSE] = DispatchOpenClose;
+    driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchControl;
     driver->MajorFunction[IRP_MJ_PNP] = DispatchPnp;
     driver->MajorFunction[IRP_MJ_POWER] = DispatchPower;
     driver->MajorFunction[IRP_MJ_SYSTEM_CONTROL] = DispatchSystemControl;
     driver->DriverExtension->AddDevice = AddDevice;
     driver->DriverUnload = Unload;
+    QuilDiskInitialize();
     return STATUS_SUCCESS;
 }

@@ -1,0 +1,640 @@
+/*
+ * The disk devices and their data path.
+ *
+ * A disk knows only its size: the data lives in an encrypted image that the process which created the
+ * disk reads and writes in user mode. Reads, writes and flushes that reach the disk are queued here;
+ * the serving process keeps IOCTL_QUIL_EXCHANGE calls pending, and each one is completed with the next
+ * piece of work (at most maxTransfer bytes of one request). Its next exchange brings the answer. Every
+ * buffer crosses as a METHOD_BUFFERED copy: no user-mode address is ever used here.
+ *
+ * One spin lock guards every queue of every disk. The cancel routines need nothing but that lock and
+ * the IRP, so they stay safe while a disk is being removed. A queued request can be cancelled until
+ * its first piece is handed out; from then on it ends when its last piece is answered or the disk goes.
+ */
+#include "QuilDisk.h"
+
+#include <ddk/ntddk.h>
+#include <ntdddisk.h>
+#include <ntddstor.h>
+#include <ddk/mountdev.h>
+
+#include "DiskProtocol.h"
+
+#define QUIL_MAX_IN_FLIGHT 16
+#define QUIL_POOL_TAG 'kdlQ'
+
+/* A piece of a disk request that the server holds. */
+typedef struct QuilPiece {
+    ULONGLONG tag; /* 0 when the slot is free */
+    PIRP irp;
+    ULONG offset; /* within the IRP's buffer */
+    ULONG length;
+} QuilPiece;
+
+typedef struct QuilDisk {
+    ULONG kind; /* QUIL_KIND_DISK */
+    ULONG number;
+    PDEVICE_OBJECT device;
+    PFILE_OBJECT owner; /* the control handle that created the disk */
+    HANDLE ownerProcess;
+    ULONGLONG sectorCount;
+    ULONG maxTransfer;
+    BOOLEAN readOnly;
+    BOOLEAN removed;
+    LIST_ENTRY queued;  /* disk requests not yet handed out whole; the first may be partly handed */
+    LIST_ENTRY servers; /* pending exchanges waiting for work */
+    QuilPiece pieces[QUIL_MAX_IN_FLIGHT];
+    ULONGLONG lastTag;
+    UNICODE_STRING deviceName;
+    UNICODE_STRING linkName;
+    WCHAR deviceNameBuffer[32];
+    WCHAR linkNameBuffer[32];
+} QuilDisk;
+
+/* What a queued disk request carries in the IRP's driver context while it is served. */
+#define HANDED(irp) (*(ULONG_PTR*)&(irp)->Tail.Overlay.DriverContext[0])      /* bytes handed out */
+#define OUTSTANDING(irp) (*(ULONG_PTR*)&(irp)->Tail.Overlay.DriverContext[1]) /* pieces unanswered */
+#define FAILURE(irp) (*(NTSTATUS*)&(irp)->Tail.Overlay.DriverContext[2])      /* first failure, or 0 */
+#define STARTED(irp) (*(ULONG_PTR*)&(irp)->Tail.Overlay.DriverContext[3])     /* no longer cancellable */
+#define ENTRY(irp) (&(irp)->Tail.Overlay.ListEntry)
+#define IRP_OF(entry) CONTAINING_RECORD((entry), IRP, Tail.Overlay.ListEntry)
+
+static KSPIN_LOCK gLock;
+static ULONG gNumbersInUse; /* bit n: a disk of number n exists */
+
+void QuilDiskInitialize(void) {
+    KeInitializeSpinLock(&gLock);
+    gNumbersInUse = 0;
+}
+
+static NTSTATUS Finish(PIRP irp, NTSTATUS status, ULONG_PTR information) {
+    irp->IoStatus.Status = status;
+    irp->IoStatus.Information = NT_SUCCESS(status) ? information : 0;
+    IoCompleteRequest(irp, IO_DISK_INCREMENT);
+    return status;
+}
+
+static void FinishAll(PLIST_ENTRY done) {
+    while (!IsListEmpty(done)) {
+        PIRP irp = IRP_OF(RemoveHeadList(done));
+        Finish(irp, irp->IoStatus.Status, irp->IoStatus.Information);
+    }
+}
+
+/* Takes an IRP out of whatever list holds it; the entry is left pointing at itself, so a second
+ * removal (by a cancel routine that already started) does nothing. */
+static void Unlink(PIRP irp) {
+    RemoveEntryList(ENTRY(irp));
+    InitializeListHead(ENTRY(irp));
+}
+
+/* Sets the result and moves the IRP to `done`, to be completed once the lock is released. */
+static void Settle(PIRP irp, NTSTATUS status, ULONG_PTR information, PLIST_ENTRY done) {
+    irp->IoStatus.Status = status;
+    irp->IoStatus.Information = information;
+    InsertTailList(done, ENTRY(irp));
+}
+
+static void NTAPI CancelWaiting(PDEVICE_OBJECT device, PIRP irp) {
+    KIRQL irql;
+    IoReleaseCancelSpinLock(irp->CancelIrql);
+    KeAcquireSpinLock(&gLock, &irql);
+    Unlink(irp);
+    KeReleaseSpinLock(&gLock, irql);
+    Finish(irp, STATUS_CANCELLED, 0);
+}
+
+/* Queues a pending IRP at the tail of `list`, or settles it as cancelled when it already is. Called with
+ * the lock held; the caller returns STATUS_PENDING. */
+static void Wait(PLIST_ENTRY list, PIRP irp, PLIST_ENTRY done) {
+    IoMarkIrpPending(irp);
+    InitializeListHead(ENTRY(irp));
+    IoSetCancelRoutine(irp, CancelWaiting);
+    if (irp->Cancel && IoSetCancelRoutine(irp, NULL)) {
+        Settle(irp, STATUS_CANCELLED, 0, done);
+        return;
+    }
+    /* When the cancel routine was already taken it is running and unlinks the IRP itself. */
+    InsertTailList(list, ENTRY(irp));
+}
+
+/* The IRP's cancel routine is cleared so that nobody else completes it. False when it is being
+ * cancelled: it is then dropped from its list and left to the cancel routine. */
+static BOOLEAN Claim(PIRP irp) {
+    if (IoSetCancelRoutine(irp, NULL)) return TRUE;
+    Unlink(irp);
+    return FALSE;
+}
+
+static ULONG RequestLength(PIRP irp) {
+    PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+    if (stack->MajorFunction == IRP_MJ_READ) return stack->Parameters.Read.Length;
+    if (stack->MajorFunction == IRP_MJ_WRITE) return stack->Parameters.Write.Length;
+    return 0;
+}
+
+/* The system-space address of a read or write request's data. */
+static PUCHAR RequestBuffer(PIRP irp) {
+    if (irp->MdlAddress) return (PUCHAR)MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority);
+    return (PUCHAR)irp->AssociatedIrp.SystemBuffer;
+}
+
+/* A disk request whose pieces are all handed out and answered is settled. */
+static void SettleIfDone(PIRP irp, PLIST_ENTRY done) {
+    ULONG length = RequestLength(irp);
+    if (OUTSTANDING(irp) != 0 || HANDED(irp) < length) return;
+    if (IsListEmpty(ENTRY(irp)) == FALSE) Unlink(irp);
+    Settle(irp, FAILURE(irp) ? FAILURE(irp) : STATUS_SUCCESS, length, done);
+}
+
+static QuilPiece* FreePiece(QuilDisk* disk) {
+    ULONG i;
+    for (i = 0; i < QUIL_MAX_IN_FLIGHT; ++i)
+        if (disk->pieces[i].tag == 0) return &disk->pieces[i];
+    return NULL;
+}
+
+/* Hands queued work to waiting servers while there is both and a free slot. Lock held. */
+static void Pump(QuilDisk* disk, PLIST_ENTRY done) {
+    while (!IsListEmpty(&disk->queued) && !IsListEmpty(&disk->servers)) {
+        PIRP request = IRP_OF(disk->queued.Flink);
+        PIRP server = IRP_OF(disk->servers.Flink);
+        PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(request);
+        QuilPiece* piece = FreePiece(disk);
+        QuilDiskRequest* out;
+        ULONG length, offset;
+
+        if (!piece) return;
+        if (!STARTED(request)) {
+            if (!Claim(request)) continue;
+            STARTED(request) = 1;
+        }
+        if (!Claim(server)) continue;
+
+        offset = (ULONG)HANDED(request);
+        length = RequestLength(request) - offset;
+        if (length > disk->maxTransfer) length = disk->maxTransfer;
+
+        out = (QuilDiskRequest*)server->AssociatedIrp.SystemBuffer;
+        out->tag = ++disk->lastTag;
+        out->length = length;
+        if (stack->MajorFunction == IRP_MJ_READ) {
+            out->operation = QUIL_OP_READ;
+            out->offset = (ULONGLONG)stack->Parameters.Read.ByteOffset.QuadPart + offset;
+        } else if (stack->MajorFunction == IRP_MJ_WRITE) {
+            PUCHAR data = RequestBuffer(request);
+            out->operation = QUIL_OP_WRITE;
+            out->offset = (ULONGLONG)stack->Parameters.Write.ByteOffset.QuadPart + offset;
+            if (data) RtlCopyMemory(out + 1, data + offset, length);
+            else FAILURE(request) = STATUS_INSUFFICIENT_RESOURCES;
+        } else {
+            out->operation = QUIL_OP_FLUSH;
+            out->offset = 0;
+        }
+
+        piece->tag = out->tag;
+        piece->irp = request;
+        piece->offset = offset;
+        piece->length = length;
+        HANDED(request) += length;
+        OUTSTANDING(request) += 1;
+        if (HANDED(request) >= RequestLength(request)) Unlink(request);
+
+        Unlink(server);
+        Settle(server, STATUS_SUCCESS,
+               sizeof(QuilDiskRequest) + (out->operation == QUIL_OP_WRITE ? length : 0), done);
+    }
+}
+
+/* Applies a server's answer to the piece it names. Lock held. */
+static NTSTATUS Answer(QuilDisk* disk, const QuilDiskReply* reply, const UCHAR* data, PLIST_ENTRY done) {
+    QuilPiece* piece = NULL;
+    PIRP request;
+    ULONG i;
+    for (i = 0; i < QUIL_MAX_IN_FLIGHT; ++i)
+        if (reply->tag != 0 && disk->pieces[i].tag == reply->tag) piece = &disk->pieces[i];
+    if (!piece) return STATUS_INVALID_PARAMETER;
+
+    request = piece->irp;
+    if (reply->status != 0) {
+        if (!FAILURE(request)) FAILURE(request) = STATUS_IO_DEVICE_ERROR;
+    } else if (IoGetCurrentIrpStackLocation(request)->MajorFunction == IRP_MJ_READ) {
+        PUCHAR buffer = RequestBuffer(request);
+        if (reply->length != piece->length) {
+            if (!FAILURE(request)) FAILURE(request) = STATUS_IO_DEVICE_ERROR;
+        } else if (!buffer) {
+            if (!FAILURE(request)) FAILURE(request) = STATUS_INSUFFICIENT_RESOURCES;
+        } else {
+            RtlCopyMemory(buffer + piece->offset, data, piece->length);
+        }
+    } else if (reply->length != 0) {
+        if (!FAILURE(request)) FAILURE(request) = STATUS_IO_DEVICE_ERROR;
+    }
+    piece->tag = 0;
+    piece->irp = NULL;
+    OUTSTANDING(request) -= 1;
+    SettleIfDone(request, done);
+    return STATUS_SUCCESS;
+}
+
+/* The disk of the caller's control handle, when the caller is the process that created it. */
+static QuilDisk* OwnedDisk(PIO_STACK_LOCATION stack) {
+    QuilDisk* disk = stack->FileObject ? (QuilDisk*)stack->FileObject->FsContext : NULL;
+    if (!disk || disk->owner != stack->FileObject || disk->ownerProcess != PsGetCurrentProcessId()) return NULL;
+    return disk;
+}
+
+/* `prefix` followed by the decimal `number` (below 100), in `buffer`. */
+static void NumberedName(PUNICODE_STRING name, PWCHAR buffer, USHORT size, PCWSTR prefix, ULONG number) {
+    WCHAR digits[3] = {0, 0, 0};
+    if (number >= 10) {
+        digits[0] = (WCHAR)(L'0' + number / 10);
+        digits[1] = (WCHAR)(L'0' + number % 10);
+    } else {
+        digits[0] = (WCHAR)(L'0' + number);
+    }
+    RtlInitEmptyUnicodeString(name, buffer, size);
+    RtlAppendUnicodeToString(name, prefix);
+    RtlAppendUnicodeToString(name, digits);
+}
+
+static NTSTATUS CreateDisk(PDEVICE_OBJECT control, PIRP irp, PIO_STACK_LOCATION stack) {
+    QuilDiskSetup setup;
+    QuilDiskIdentity* identity;
+    PDEVICE_OBJECT device = NULL;
+    QuilDisk* disk;
+    NTSTATUS status = STATUS_OBJECT_NAME_COLLISION;
+    ULONG number;
+    KIRQL irql;
+
+    if (!stack->FileObject || stack->FileObject->FsContext) return Finish(irp, STATUS_DEVICE_BUSY, 0);
+    if (stack->Parameters.DeviceIoControl.InputBufferLength != sizeof setup ||
+        stack->Parameters.DeviceIoControl.OutputBufferLength < sizeof(QuilDiskIdentity))
+        return Finish(irp, STATUS_INVALID_PARAMETER, 0);
+    RtlCopyMemory(&setup, irp->AssociatedIrp.SystemBuffer, sizeof setup);
+    if (setup.sectorCount == 0 || setup.sectorCount > QUIL_MAX_SECTORS || setup.maxTransfer < QUIL_MIN_TRANSFER ||
+        setup.maxTransfer > QUIL_MAX_TRANSFER || setup.maxTransfer % QUIL_SECTOR_SIZE != 0 ||
+        (setup.flags & ~QUIL_DISK_READ_ONLY) != 0)
+        return Finish(irp, STATUS_INVALID_PARAMETER, 0);
+
+    /* A number whose device is gone may still have its name taken while a handle to it is open. */
+    for (number = 0; number < QUIL_MAX_DISKS && status == STATUS_OBJECT_NAME_COLLISION; ++number) {
+        WCHAR buffer[32];
+        UNICODE_STRING name;
+        BOOLEAN free;
+        KeAcquireSpinLock(&gLock, &irql);
+        free = (gNumbersInUse & (1u << number)) == 0;
+        if (free) gNumbersInUse |= 1u << number;
+        KeReleaseSpinLock(&gLock, irql);
+        if (!free) continue;
+        NumberedName(&name, buffer, sizeof buffer, L"\\Device\\QuilFileDisk", number);
+        status = IoCreateDevice(control->DriverObject, sizeof(QuilDisk), &name, FILE_DEVICE_DISK,
+                                FILE_DEVICE_SECURE_OPEN, FALSE, &device);
+        if (NT_SUCCESS(status)) break;
+        KeAcquireSpinLock(&gLock, &irql);
+        gNumbersInUse &= ~(1u << number);
+        KeReleaseSpinLock(&gLock, irql);
+    }
+    if (!NT_SUCCESS(status))
+        return Finish(irp, status == STATUS_OBJECT_NAME_COLLISION ? STATUS_TOO_MANY_NAMES : status, 0);
+
+    disk = (QuilDisk*)device->DeviceExtension;
+    RtlZeroMemory(disk, sizeof *disk);
+    disk->kind = QUIL_KIND_DISK;
+    disk->number = number;
+    disk->device = device;
+    disk->owner = stack->FileObject;
+    disk->ownerProcess = PsGetCurrentProcessId();
+    disk->sectorCount = setup.sectorCount;
+    disk->maxTransfer = setup.maxTransfer;
+    disk->readOnly = (setup.flags & QUIL_DISK_READ_ONLY) != 0;
+    InitializeListHead(&disk->queued);
+    InitializeListHead(&disk->servers);
+    NumberedName(&disk->deviceName, disk->deviceNameBuffer, sizeof disk->deviceNameBuffer,
+                 L"\\Device\\QuilFileDisk", number);
+    NumberedName(&disk->linkName, disk->linkNameBuffer, sizeof disk->linkNameBuffer, L"\\DosDevices\\QuilFileDisk",
+                 number);
+    status = IoCreateSymbolicLink(&disk->linkName, &disk->deviceName);
+    if (!NT_SUCCESS(status)) {
+        IoDeleteDevice(device);
+        KeAcquireSpinLock(&gLock, &irql);
+        gNumbersInUse &= ~(1u << number);
+        KeReleaseSpinLock(&gLock, irql);
+        return Finish(irp, status, 0);
+    }
+
+    device->Flags |= DO_DIRECT_IO;
+    device->AlignmentRequirement = FILE_WORD_ALIGNMENT;
+    if (disk->readOnly) device->Characteristics |= FILE_READ_ONLY_DEVICE;
+    device->Flags &= ~DO_DEVICE_INITIALIZING;
+    stack->FileObject->FsContext = disk;
+
+    identity = (QuilDiskIdentity*)irp->AssociatedIrp.SystemBuffer;
+    identity->number = number;
+    identity->reserved = 0;
+    return Finish(irp, STATUS_SUCCESS, sizeof *identity);
+}
+
+/* Fails everything outstanding and deletes the device. The extension stays readable until the last
+ * handle to the disk closes (the I/O manager keeps the object), and `removed` then refuses all. */
+static void RemoveDisk(QuilDisk* disk) {
+    LIST_ENTRY done;
+    KIRQL irql;
+    ULONG i;
+    InitializeListHead(&done);
+
+    KeAcquireSpinLock(&gLock, &irql);
+    if (disk->removed) {
+        KeReleaseSpinLock(&gLock, irql);
+        return;
+    }
+    disk->removed = TRUE;
+    while (!IsListEmpty(&disk->servers)) {
+        PIRP server = IRP_OF(disk->servers.Flink);
+        if (Claim(server)) {
+            Unlink(server);
+            Settle(server, STATUS_DEVICE_DOES_NOT_EXIST, 0, &done);
+        }
+    }
+    for (i = 0; i < QUIL_MAX_IN_FLIGHT; ++i) {
+        PIRP request = disk->pieces[i].irp;
+        if (!disk->pieces[i].tag) continue;
+        disk->pieces[i].tag = 0;
+        disk->pieces[i].irp = NULL;
+        if (!FAILURE(request)) FAILURE(request) = STATUS_DEVICE_DOES_NOT_EXIST;
+        OUTSTANDING(request) -= 1;
+        if (OUTSTANDING(request) == 0 && IsListEmpty(ENTRY(request))) Settle(request, FAILURE(request), 0, &done);
+    }
+    while (!IsListEmpty(&disk->queued)) {
+        PIRP request = IRP_OF(disk->queued.Flink);
+        if (STARTED(request) || Claim(request)) {
+            Unlink(request);
+            if (OUTSTANDING(request) == 0) Settle(request, STATUS_DEVICE_DOES_NOT_EXIST, 0, &done);
+        }
+    }
+    gNumbersInUse &= ~(1u << disk->number);
+    KeReleaseSpinLock(&gLock, irql);
+
+    FinishAll(&done);
+    IoDeleteSymbolicLink(&disk->linkName);
+    IoDeleteDevice(disk->device);
+}
+
+static NTSTATUS Exchange(PIRP irp, PIO_STACK_LOCATION stack) {
+    QuilDisk* disk = OwnedDisk(stack);
+    ULONG inLength = stack->Parameters.DeviceIoControl.InputBufferLength;
+    ULONG outLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
+    const UCHAR* buffer = (const UCHAR*)irp->AssociatedIrp.SystemBuffer;
+    QuilDiskReply reply;
+    LIST_ENTRY done;
+    NTSTATUS status = STATUS_SUCCESS;
+    KIRQL irql;
+
+    if (!disk) return Finish(irp, STATUS_ACCESS_DENIED, 0);
+    if (outLength < sizeof(QuilDiskRequest) || outLength - sizeof(QuilDiskRequest) < disk->maxTransfer)
+        return Finish(irp, STATUS_BUFFER_TOO_SMALL, 0);
+    if (inLength != 0) {
+        if (inLength < sizeof reply) return Finish(irp, STATUS_INVALID_PARAMETER, 0);
+        RtlCopyMemory(&reply, buffer, sizeof reply);
+        if (reply.length != inLength - sizeof reply) return Finish(irp, STATUS_INVALID_PARAMETER, 0);
+    }
+
+    InitializeListHead(&done);
+    KeAcquireSpinLock(&gLock, &irql);
+    if (disk->removed) {
+        status = STATUS_DEVICE_DOES_NOT_EXIST;
+    } else if (inLength != 0) {
+        status = Answer(disk, &reply, buffer + sizeof reply, &done);
+    }
+    if (NT_SUCCESS(status)) {
+        Wait(&disk->servers, irp, &done);
+        Pump(disk, &done);
+    }
+    KeReleaseSpinLock(&gLock, irql);
+    FinishAll(&done);
+    return NT_SUCCESS(status) ? STATUS_PENDING : Finish(irp, status, 0);
+}
+
+NTSTATUS QuilDiskControl(PDEVICE_OBJECT control, PIRP irp) {
+    PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+    QuilDisk* disk;
+    switch (stack->Parameters.DeviceIoControl.IoControlCode) {
+    case IOCTL_QUIL_CREATE_DISK:
+        return CreateDisk(control, irp, stack);
+    case IOCTL_QUIL_EXCHANGE:
+        return Exchange(irp, stack);
+    case IOCTL_QUIL_REMOVE_DISK:
+        disk = OwnedDisk(stack);
+        if (!disk) return Finish(irp, STATUS_ACCESS_DENIED, 0);
+        stack->FileObject->FsContext = NULL;
+        RemoveDisk(disk);
+        return Finish(irp, STATUS_SUCCESS, 0);
+    default:
+        return Finish(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
+    }
+}
+
+void QuilDiskOwnerClosing(PFILE_OBJECT file) {
+    QuilDisk* disk = file ? (QuilDisk*)file->FsContext : NULL;
+    if (!disk || disk->owner != file) return;
+    file->FsContext = NULL;
+    RemoveDisk(disk);
+}
+
+/* A read or write checked against the disk: whole sectors, inside the disk. */
+static NTSTATUS Transfer(QuilDisk* disk, PIRP irp, PIO_STACK_LOCATION stack) {
+    BOOLEAN write = stack->MajorFunction == IRP_MJ_WRITE;
+    ULONGLONG size = disk->sectorCount * QUIL_SECTOR_SIZE;
+    LONGLONG offset = write ? stack->Parameters.Write.ByteOffset.QuadPart : stack->Parameters.Read.ByteOffset.QuadPart;
+    ULONG length = write ? stack->Parameters.Write.Length : stack->Parameters.Read.Length;
+    LIST_ENTRY done;
+    KIRQL irql;
+
+    if (write && disk->readOnly) return Finish(irp, STATUS_MEDIA_WRITE_PROTECTED, 0);
+    if (offset < 0 || offset % QUIL_SECTOR_SIZE != 0 || length % QUIL_SECTOR_SIZE != 0 ||
+        (ULONGLONG)offset > size || length > size - (ULONGLONG)offset)
+        return Finish(irp, STATUS_INVALID_PARAMETER, 0);
+    if (length == 0) return Finish(irp, STATUS_SUCCESS, 0);
+    if (!RequestBuffer(irp)) return Finish(irp, STATUS_INSUFFICIENT_RESOURCES, 0);
+
+    HANDED(irp) = 0;
+    OUTSTANDING(irp) = 0;
+    FAILURE(irp) = 0;
+    STARTED(irp) = 0;
+    InitializeListHead(&done);
+    KeAcquireSpinLock(&gLock, &irql);
+    if (disk->removed) {
+        KeReleaseSpinLock(&gLock, irql);
+        return Finish(irp, STATUS_DEVICE_DOES_NOT_EXIST, 0);
+    }
+    Wait(&disk->queued, irp, &done);
+    Pump(disk, &done);
+    KeReleaseSpinLock(&gLock, irql);
+    FinishAll(&done);
+    return STATUS_PENDING;
+}
+
+static NTSTATUS Flush(QuilDisk* disk, PIRP irp) {
+    LIST_ENTRY done;
+    KIRQL irql;
+    HANDED(irp) = 0;
+    OUTSTANDING(irp) = 0;
+    FAILURE(irp) = 0;
+    STARTED(irp) = 0;
+    InitializeListHead(&done);
+    KeAcquireSpinLock(&gLock, &irql);
+    if (disk->removed || disk->readOnly) {
+        NTSTATUS status = disk->removed ? STATUS_DEVICE_DOES_NOT_EXIST : STATUS_SUCCESS;
+        KeReleaseSpinLock(&gLock, irql);
+        return Finish(irp, status, 0);
+    }
+    Wait(&disk->queued, irp, &done);
+    Pump(disk, &done);
+    KeReleaseSpinLock(&gLock, irql);
+    FinishAll(&done);
+    return STATUS_PENDING;
+}
+
+/* Answers a query with a fixed-size structure; a buffer too small for it is refused. */
+static NTSTATUS Reply(PIRP irp, PIO_STACK_LOCATION stack, const void* data, ULONG size) {
+    if (stack->Parameters.DeviceIoControl.OutputBufferLength < size) return Finish(irp, STATUS_BUFFER_TOO_SMALL, 0);
+    RtlCopyMemory(irp->AssociatedIrp.SystemBuffer, data, size);
+    return Finish(irp, STATUS_SUCCESS, size);
+}
+
+/* Answers a MOUNTDEV name query: a USHORT length followed by the bytes. A buffer that holds the length
+ * but not the bytes gets the length and STATUS_BUFFER_OVERFLOW, as the mount manager expects. */
+static NTSTATUS ReplyName(PIRP irp, PIO_STACK_LOCATION stack, const UNICODE_STRING* name) {
+    ULONG outLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
+    PUSHORT out = (PUSHORT)irp->AssociatedIrp.SystemBuffer;
+    if (outLength < sizeof(MOUNTDEV_NAME)) return Finish(irp, STATUS_INVALID_PARAMETER, 0);
+    *out = name->Length;
+    if (outLength < sizeof(USHORT) + name->Length) {
+        irp->IoStatus.Status = STATUS_BUFFER_OVERFLOW;
+        irp->IoStatus.Information = sizeof(MOUNTDEV_NAME);
+        IoCompleteRequest(irp, IO_NO_INCREMENT);
+        return STATUS_BUFFER_OVERFLOW;
+    }
+    RtlCopyMemory(out + 1, name->Buffer, name->Length);
+    return Finish(irp, STATUS_SUCCESS, sizeof(USHORT) + name->Length);
+}
+
+/* The disk queries a file system, the mount manager and the formatter ask. The geometry is 64 heads of
+ * 32 sectors, one MiB a cylinder, so that an image of whole megabytes is whole cylinders. */
+static NTSTATUS DiskQuery(QuilDisk* disk, PIRP irp, PIO_STACK_LOCATION stack) {
+    ULONGLONG size = disk->sectorCount * QUIL_SECTOR_SIZE;
+    ULONG inLength = stack->Parameters.DeviceIoControl.InputBufferLength;
+    DISK_GEOMETRY geometry;
+    RtlZeroMemory(&geometry, sizeof geometry);
+    geometry.MediaType = FixedMedia;
+    geometry.TracksPerCylinder = 64;
+    geometry.SectorsPerTrack = 32;
+    geometry.BytesPerSector = QUIL_SECTOR_SIZE;
+    geometry.Cylinders.QuadPart = (LONGLONG)(disk->sectorCount / (64 * 32));
+
+    switch (stack->Parameters.DeviceIoControl.IoControlCode) {
+    case IOCTL_DISK_GET_DRIVE_GEOMETRY:
+        return Reply(irp, stack, &geometry, sizeof geometry);
+    case IOCTL_DISK_GET_DRIVE_GEOMETRY_EX: {
+        DISK_GEOMETRY_EX ex;
+        RtlZeroMemory(&ex, sizeof ex);
+        ex.Geometry = geometry;
+        ex.DiskSize.QuadPart = (LONGLONG)size;
+        return Reply(irp, stack, &ex, FIELD_OFFSET(DISK_GEOMETRY_EX, Data));
+    }
+    case IOCTL_DISK_GET_LENGTH_INFO: {
+        GET_LENGTH_INFORMATION length;
+        length.Length.QuadPart = (LONGLONG)size;
+        return Reply(irp, stack, &length, sizeof length);
+    }
+    case IOCTL_DISK_GET_PARTITION_INFO: {
+        PARTITION_INFORMATION info;
+        RtlZeroMemory(&info, sizeof info);
+        info.PartitionLength.QuadPart = (LONGLONG)size;
+        info.PartitionType = PARTITION_IFS;
+        info.RecognizedPartition = TRUE;
+        return Reply(irp, stack, &info, sizeof info);
+    }
+    case IOCTL_DISK_GET_PARTITION_INFO_EX: {
+        PARTITION_INFORMATION_EX info;
+        RtlZeroMemory(&info, sizeof info);
+        info.PartitionStyle = PARTITION_STYLE_MBR;
+        info.PartitionLength.QuadPart = (LONGLONG)size;
+        info.Mbr.PartitionType = PARTITION_IFS;
+        info.Mbr.RecognizedPartition = TRUE;
+        return Reply(irp, stack, &info, sizeof info);
+    }
+    case IOCTL_DISK_SET_PARTITION_INFO:
+        /* The formatter sets the type of the partition it made; a disk without a table keeps none. */
+        if (inLength < sizeof(SET_PARTITION_INFORMATION)) return Finish(irp, STATUS_INVALID_PARAMETER, 0);
+        return Finish(irp, disk->readOnly ? STATUS_MEDIA_WRITE_PROTECTED : STATUS_SUCCESS, 0);
+    case IOCTL_DISK_VERIFY: {
+        VERIFY_INFORMATION verify;
+        if (inLength < sizeof verify) return Finish(irp, STATUS_INVALID_PARAMETER, 0);
+        RtlCopyMemory(&verify, irp->AssociatedIrp.SystemBuffer, sizeof verify);
+        if (verify.StartingOffset.QuadPart < 0 || (ULONGLONG)verify.StartingOffset.QuadPart > size ||
+            verify.Length > size - (ULONGLONG)verify.StartingOffset.QuadPart)
+            return Finish(irp, STATUS_INVALID_PARAMETER, 0);
+        return Finish(irp, STATUS_SUCCESS, 0);
+    }
+    case IOCTL_DISK_IS_WRITABLE:
+        return Finish(irp, disk->readOnly ? STATUS_MEDIA_WRITE_PROTECTED : STATUS_SUCCESS, 0);
+    case IOCTL_DISK_CHECK_VERIFY:
+    case IOCTL_STORAGE_CHECK_VERIFY:
+    case IOCTL_STORAGE_CHECK_VERIFY2:
+        /* The medium never changes; a caller that asks gets the change count 0. */
+        if (stack->Parameters.DeviceIoControl.OutputBufferLength >= sizeof(ULONG)) {
+            *(PULONG)irp->AssociatedIrp.SystemBuffer = 0;
+            return Finish(irp, STATUS_SUCCESS, sizeof(ULONG));
+        }
+        return Finish(irp, STATUS_SUCCESS, 0);
+    case IOCTL_DISK_MEDIA_REMOVAL:
+    case IOCTL_STORAGE_MEDIA_REMOVAL:
+        return Finish(irp, STATUS_SUCCESS, 0);
+    case IOCTL_MOUNTDEV_QUERY_DEVICE_NAME:
+    case IOCTL_MOUNTDEV_QUERY_UNIQUE_ID:
+        /* The device name is unique among the driver's disks, which is all the mount manager needs. */
+        return ReplyName(irp, stack, &disk->deviceName);
+    default:
+        return Finish(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
+    }
+}
+
+NTSTATUS QuilDiskDispatch(PDEVICE_OBJECT device, PIRP irp) {
+    QuilDisk* disk = (QuilDisk*)device->DeviceExtension;
+    PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+    BOOLEAN removed;
+    KIRQL irql;
+
+    KeAcquireSpinLock(&gLock, &irql);
+    removed = disk->removed;
+    KeReleaseSpinLock(&gLock, irql);
+
+    switch (stack->MajorFunction) {
+    case IRP_MJ_CREATE:
+        return Finish(irp, removed ? STATUS_DEVICE_DOES_NOT_EXIST : STATUS_SUCCESS, 0);
+    case IRP_MJ_CLEANUP:
+    case IRP_MJ_CLOSE:
+        return Finish(irp, STATUS_SUCCESS, 0);
+    case IRP_MJ_READ:
+    case IRP_MJ_WRITE:
+        return Transfer(disk, irp, stack);
+    case IRP_MJ_FLUSH_BUFFERS:
+        return Flush(disk, irp);
+    case IRP_MJ_DEVICE_CONTROL:
+        if (removed) return Finish(irp, STATUS_DEVICE_DOES_NOT_EXIST, 0);
+        return DiskQuery(disk, irp, stack);
+    case IRP_MJ_POWER:
+        PoStartNextPowerIrp(irp);
+        return Finish(irp, STATUS_SUCCESS, 0);
+    case IRP_MJ_PNP:
+    case IRP_MJ_SYSTEM_CONTROL: {
+        /* Not a PnP device: such requests pass through with whatever status they carry. */
+        NTSTATUS status = irp->IoStatus.Status;
+        IoCompleteRequest(irp, IO_NO_INCREMENT);
+        return status;
+    }
+    default:
+        return Finish(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
+    }
+}

@@ -1,0 +1,142 @@
+#include "DiskServer.h"
+
+#include <winioctl.h>
+#include <setupapi.h>
+
+#include <cstring>
+
+#include "DiskProtocol.h"
+#include "DriverIdentity.h"
+
+namespace mountex {
+
+namespace {
+
+constexpr ULONG kSector = QUIL_SECTOR_SIZE;
+
+// One synchronous-looking control call on the overlapped handle: each server thread waits for its
+// own exchange, so several can be pending at once on the one handle.
+bool Control(HANDLE device, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize, DWORD& returned) {
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!overlapped.hEvent) return false;
+    BOOL done = ::DeviceIoControl(device, code, const_cast<void*>(in), inSize, out, outSize, &returned, &overlapped);
+    if (!done && ::GetLastError() == ERROR_IO_PENDING) done = ::GetOverlappedResult(device, &overlapped, &returned, TRUE);
+    ::CloseHandle(overlapped.hEvent);
+    return done != FALSE;
+}
+
+}  // namespace
+
+std::string DriverInterfacePath() {
+    std::string path;
+    HDEVINFO list = ::SetupDiGetClassDevsA(&kDriverInterfaceClass, nullptr, nullptr,
+                                           DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (list == INVALID_HANDLE_VALUE) return path;
+    SP_DEVICE_INTERFACE_DATA item = {};
+    item.cbSize = sizeof item;
+    if (::SetupDiEnumDeviceInterfaces(list, nullptr, &kDriverInterfaceClass, 0, &item)) {
+        DWORD size = 0;
+        ::SetupDiGetDeviceInterfaceDetailA(list, &item, nullptr, 0, &size, nullptr);
+        if (size >= sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) {
+            std::vector<char> buffer(size);
+            auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
+            detail->cbSize = sizeof *detail;
+            if (::SetupDiGetDeviceInterfaceDetailA(list, &item, detail, size, nullptr, nullptr))
+                path = detail->DevicePath;
+        }
+    }
+    ::SetupDiDestroyDeviceInfoList(list);
+    return path;
+}
+
+bool CDiskServer::Start(vlr::CVlrImage& image, bool readOnly, unsigned threads, ULONG maxTransfer) {
+    Stop();
+    if (!image.IsOpen() || threads == 0) return false;
+    const std::string path = DriverInterfacePath();
+    if (path.empty()) return false;
+    HANDLE control = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (control == INVALID_HANDLE_VALUE) return false;
+
+    QuilDiskSetup setup = {};
+    setup.sectorCount = image.SectorCount();
+    setup.maxTransfer = maxTransfer;
+    setup.flags = readOnly ? QUIL_DISK_READ_ONLY : 0;
+    QuilDiskIdentity identity = {};
+    DWORD returned = 0;
+    if (!Control(control, IOCTL_QUIL_CREATE_DISK, &setup, sizeof setup, &identity, sizeof identity, returned) ||
+        returned != sizeof identity) {
+        ::CloseHandle(control);
+        return false;
+    }
+    image_ = &image;
+    control_ = control;
+    number_ = identity.number;
+    maxTransfer_ = maxTransfer;
+    try {
+        for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { Serve(); });
+    } catch (...) {
+        Stop();
+        return false;
+    }
+    return true;
+}
+
+void CDiskServer::Stop() {
+    if (control_ == INVALID_HANDLE_VALUE) return;
+    DWORD returned = 0;
+    Control(control_, IOCTL_QUIL_REMOVE_DISK, nullptr, 0, nullptr, 0, returned);
+    for (std::thread& thread : threads_) thread.join();
+    threads_.clear();
+    ::CloseHandle(control_);
+    control_ = INVALID_HANDLE_VALUE;
+    image_ = nullptr;
+}
+
+std::string CDiskServer::DevicePath() const { return "\\\\.\\QuilFileDisk" + std::to_string(number_); }
+
+std::wstring CDiskServer::DeviceName() const { return L"\\Device\\QuilFileDisk" + std::to_wstring(number_); }
+
+DWORD CDiskServer::Handle(const BYTE* request, DWORD requestSize, std::vector<BYTE>& reply) {
+    QuilDiskRequest head;
+    std::memcpy(&head, request, sizeof head);
+    QuilDiskReply answer = {};
+    answer.tag = head.tag;
+    answer.status = 1;
+    const uint64_t first = head.offset / kSector;
+    const uint32_t count = head.length / kSector;
+    const bool sound = head.offset % kSector == 0 && head.length % kSector == 0 && head.length <= maxTransfer_;
+    if (sound && head.operation == QUIL_OP_READ) {
+        if (image_->ReadSectors(first, count, reply.data() + sizeof answer)) {
+            answer.status = 0;
+            answer.length = head.length;
+        }
+    } else if (sound && head.operation == QUIL_OP_WRITE && requestSize - sizeof head == head.length) {
+        if (image_->WriteSectors(first, count, request + sizeof head)) answer.status = 0;
+    } else if (head.operation == QUIL_OP_FLUSH) {
+        if (image_->Flush()) answer.status = 0;
+    }
+    std::memcpy(reply.data(), &answer, sizeof answer);
+    return static_cast<DWORD>(sizeof answer + answer.length);
+}
+
+void CDiskServer::Serve() {
+    std::vector<BYTE> request(sizeof(QuilDiskRequest) + maxTransfer_);
+    std::vector<BYTE> reply(sizeof(QuilDiskReply) + maxTransfer_);
+    DWORD replySize = 0;
+    for (;;) {
+        DWORD returned = 0;
+        if (!Control(control_, IOCTL_QUIL_EXCHANGE, reply.data(), replySize, request.data(),
+                     static_cast<DWORD>(request.size()), returned))
+            break;
+        if (returned < sizeof(QuilDiskRequest)) break;
+        replySize = Handle(request.data(), returned, reply);
+    }
+    // An exchange fails when the disk is removed. Should it fail for any other reason, the disk is
+    // removed all the same: with a server gone, its requests would otherwise wait for ever.
+    DWORD returned = 0;
+    Control(control_, IOCTL_QUIL_REMOVE_DISK, nullptr, 0, nullptr, 0, returned);
+}
+
+}  // namespace mountex
