@@ -22,6 +22,10 @@ namespace {
 
 const DWORD kWaitMs = 20000;
 
+// The mount manager's queries of a volume's names (ddk/mountdev.h, which user-mode code cannot include).
+const DWORD kMountDevQueryUniqueId = CTL_CODE('M', 0, METHOD_BUFFERED, FILE_ANY_ACCESS);
+const DWORD kMountDevQueryDeviceName = CTL_CODE('M', 2, METHOD_BUFFERED, FILE_ANY_ACCESS);
+
 void RunDrivset(const char* verb) {
     std::string command = "\"" + WinePath(DRIVSET_EXE) + "\" " + verb;
     STARTUPINFOA startup = {};
@@ -261,4 +265,157 @@ TEST_F(QuilDisk, EndingTheServingProcessFailsItsReadAndRemovesTheDisk) {
     mountex::CDiskServer server;
     ASSERT_TRUE(server.Start(image, false));
     EXPECT_TRUE(RoundTrip(server.DevicePath(), 3)) << "a new disk does not serve";
+}
+
+namespace {
+
+// A disk created on a control handle of this test, with no server: what is asked of it stays unanswered.
+struct RawDisk {
+    HANDLE control = OpenControl();
+    QuilDiskIdentity identity = {};
+    bool created = false;
+    explicit RawDisk(ULONG maxTransfer = QUIL_MIN_TRANSFER) {
+        QuilDiskSetup setup = {2048, maxTransfer, 0};
+        created = ControlNow(control, IOCTL_QUIL_CREATE_DISK, &setup, sizeof setup, &identity, sizeof identity);
+    }
+    ~RawDisk() { ::CloseHandle(control); }
+};
+
+}  // namespace
+
+// Control codes that are short, too long, out of range, from a handle that does not own the disk or
+// from another process holding the owner's handle are refused at once, and the disk is not disturbed.
+TEST_F(QuilDisk, MalformedControlRequestsAreRefused) {
+    RawDisk owner;
+    ASSERT_TRUE(owner.created);
+    HANDLE stranger = OpenControl();
+    ASSERT_NE(stranger, INVALID_HANDLE_VALUE);
+    const DWORD exchangeOut = sizeof(QuilDiskRequest) + QUIL_MIN_TRANSFER;
+    std::vector<BYTE> big(sizeof(QuilDiskRequest) + QUIL_MAX_TRANSFER + 4096);
+    QuilDiskIdentity identity = {};
+    auto setup = [](ULONGLONG sectors, ULONG transfer, ULONG flags) { return QuilDiskSetup{sectors, transfer, flags}; };
+    const QuilDiskSetup sound = setup(2048, QUIL_MIN_TRANSFER, 0);
+    struct Reply {
+        QuilDiskReply head;
+        BYTE data[512];
+    };
+    const Reply unknownTag = {{0x5151, 0, 0}, {}};
+    const Reply lengthMismatch = {{1, 0, 512}, {}};
+
+    struct Case {
+        const char* what;
+        HANDLE handle;
+        DWORD code;
+        QuilDiskSetup setup;
+        DWORD inSize;  // bytes of `in` sent
+        const void* in;
+        DWORD outSize;
+    } cases[] = {
+        {"a second disk on the same handle", owner.control, IOCTL_QUIL_CREATE_DISK, sound, sizeof sound, nullptr, sizeof identity},
+        {"a short setup", stranger, IOCTL_QUIL_CREATE_DISK, sound, sizeof sound - 1, nullptr, sizeof identity},
+        {"a long setup", stranger, IOCTL_QUIL_CREATE_DISK, sound, sizeof sound + 1, nullptr, sizeof identity},
+        {"no room for the identity", stranger, IOCTL_QUIL_CREATE_DISK, sound, sizeof sound, nullptr, sizeof identity - 1},
+        {"no sectors", stranger, IOCTL_QUIL_CREATE_DISK, setup(0, 4096, 0), sizeof sound, nullptr, sizeof identity},
+        {"2^32 + 1 sectors", stranger, IOCTL_QUIL_CREATE_DISK, setup(QUIL_MAX_SECTORS + 1, 4096, 0), sizeof sound, nullptr, sizeof identity},
+        {"a transfer below 4 KiB", stranger, IOCTL_QUIL_CREATE_DISK, setup(2048, 3584, 0), sizeof sound, nullptr, sizeof identity},
+        {"a transfer above 4 MiB", stranger, IOCTL_QUIL_CREATE_DISK, setup(2048, QUIL_MAX_TRANSFER + 512, 0), sizeof sound, nullptr, sizeof identity},
+        {"a transfer off the sector grid", stranger, IOCTL_QUIL_CREATE_DISK, setup(2048, 5000, 0), sizeof sound, nullptr, sizeof identity},
+        {"an unknown flag", stranger, IOCTL_QUIL_CREATE_DISK, setup(2048, 4096, 2), sizeof sound, nullptr, sizeof identity},
+        {"an exchange without a disk", stranger, IOCTL_QUIL_EXCHANGE, {}, 0, nullptr, exchangeOut},
+        {"a removal without a disk", stranger, IOCTL_QUIL_REMOVE_DISK, {}, 0, nullptr, 0},
+        {"an exchange with no room for a request", owner.control, IOCTL_QUIL_EXCHANGE, {}, 0, nullptr, exchangeOut - 1},
+        {"a reply shorter than its header", owner.control, IOCTL_QUIL_EXCHANGE, {}, sizeof(QuilDiskReply) - 1, &unknownTag, exchangeOut},
+        {"a reply whose length disagrees", owner.control, IOCTL_QUIL_EXCHANGE, {}, sizeof(QuilDiskReply) + 256, &lengthMismatch, exchangeOut},
+        {"a reply to no request", owner.control, IOCTL_QUIL_EXCHANGE, {}, sizeof(QuilDiskReply), &unknownTag, exchangeOut},
+    };
+    for (const Case& c : cases) {
+        const void* in = c.in ? c.in : &c.setup;
+        std::memcpy(big.data(), in, std::min<size_t>(c.inSize, sizeof(Reply)));
+        EXPECT_FALSE(ControlNow(c.handle, c.code, c.inSize ? big.data() : nullptr, c.inSize, big.data(), c.outSize))
+            << c.what << " was accepted";
+    }
+
+    // Another process with the owner's handle may neither serve nor remove the disk.
+    HANDLE inherited = nullptr;
+    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), owner.control, ::GetCurrentProcess(), &inherited, 0, TRUE,
+                                  DUPLICATE_SAME_ACCESS));
+    PROCESS_INFORMATION child =
+        StartChild("intrude " + std::to_string(reinterpret_cast<uintptr_t>(inherited)), true);
+    ASSERT_NE(child.hProcess, nullptr);
+    ASSERT_EQ(::WaitForSingleObject(child.hProcess, kWaitMs), WAIT_OBJECT_0);
+    DWORD code = 99;
+    ::GetExitCodeProcess(child.hProcess, &code);
+    ::CloseHandle(child.hThread);
+    ::CloseHandle(child.hProcess);
+    ::CloseHandle(inherited);
+    EXPECT_EQ(code, 0u) << "another process served or removed the disk";
+
+    const std::string diskPath = "\\\\.\\QuilFileDisk" + std::to_string(owner.identity.number);
+    HANDLE disk = OpenDisk(diskPath);
+    EXPECT_NE(disk, INVALID_HANDLE_VALUE) << "the disk is gone after the refused requests";
+    struct Query {
+        const char* what;
+        DWORD code;
+        DWORD inSize;
+        DWORD outSize;
+    } queries[] = {
+        {"a length into 7 bytes", IOCTL_DISK_GET_LENGTH_INFO, 0, 7},
+        {"a geometry into 23 bytes", IOCTL_DISK_GET_DRIVE_GEOMETRY, 0, sizeof(DISK_GEOMETRY) - 1},
+        {"partition information into 8 bytes", IOCTL_DISK_GET_PARTITION_INFO_EX, 0, 8},
+        {"a verify without its range", IOCTL_DISK_VERIFY, sizeof(VERIFY_INFORMATION) - 1, 0},
+        {"an unknown disk code", CTL_CODE(IOCTL_DISK_BASE, 0x7ff, METHOD_BUFFERED, FILE_ANY_ACCESS), 0, 64},
+        {"a control code of the control device", IOCTL_QUIL_REMOVE_DISK, 0, 0},
+    };
+    for (const Query& q : queries) {
+        std::memset(big.data(), 0, 64);
+        EXPECT_FALSE(ControlNow(disk, q.code, big.data(), q.inSize, big.data(), q.outSize)) << q.what << " was answered";
+    }
+    VERIFY_INFORMATION beyond = {};
+    beyond.StartingOffset.QuadPart = 2048 * 512 - 512;
+    beyond.Length = 1024;
+    EXPECT_FALSE(ControlNow(disk, IOCTL_DISK_VERIFY, &beyond, sizeof beyond, nullptr, 0)) << "a verify past the end";
+    ::CloseHandle(disk);
+    ::CloseHandle(stranger);
+}
+
+// A loop of random control codes and buffer lengths against the control device (as a stranger and as
+// the owner) and against the disk leaves the driver serving the disk.
+TEST_F(QuilDisk, RandomControlRequestsLeaveItServing) {
+    TempFolder folder("quildisk");
+    vlr::CVlrImage image;
+    MakeImage(folder / "disk.vlr", image);
+    mountex::CDiskServer server;
+    ASSERT_TRUE(server.Start(image, false, 2, QUIL_MIN_TRANSFER));
+    RawDisk owner;
+    ASSERT_TRUE(owner.created);
+    HANDLE stranger = OpenControl();
+    HANDLE disk = OpenDisk(server.DevicePath(), FILE_FLAG_OVERLAPPED);
+    ASSERT_NE(disk, INVALID_HANDLE_VALUE);
+    const HANDLE targets[] = {stranger, owner.control, disk};
+    const DWORD known[] = {IOCTL_QUIL_CREATE_DISK, IOCTL_QUIL_EXCHANGE, IOCTL_QUIL_REMOVE_DISK,
+                           IOCTL_DISK_GET_DRIVE_GEOMETRY, IOCTL_DISK_GET_DRIVE_GEOMETRY_EX, IOCTL_DISK_GET_LENGTH_INFO,
+                           IOCTL_DISK_GET_PARTITION_INFO, IOCTL_DISK_GET_PARTITION_INFO_EX, IOCTL_DISK_SET_PARTITION_INFO,
+                           IOCTL_DISK_VERIFY, IOCTL_DISK_IS_WRITABLE, IOCTL_STORAGE_CHECK_VERIFY,
+                           kMountDevQueryUniqueId, kMountDevQueryDeviceName};
+    std::mt19937 random(20261208);
+    std::vector<BYTE> in(8192), out(8192);
+    for (int round = 0; round < 1500; ++round) {
+        const HANDLE target = targets[random() % 3];
+        DWORD code = random() % 2 ? known[random() % (sizeof known / sizeof *known)]
+                                  : CTL_CODE(random() % 0x30, random() % 0x1000, random() % 4, random() % 4);
+        // The owner's handle has no server: a sound exchange would rightly wait for work, and removal
+        // would rightly remove. Those two are the only requests left out.
+        if (target == owner.control && (code == IOCTL_QUIL_EXCHANGE || code == IOCTL_QUIL_REMOVE_DISK)) continue;
+        for (BYTE& byte : in) byte = static_cast<BYTE>(random());
+        const DWORD inSize = random() % 3 ? random() % 64 : random() % in.size();
+        const DWORD outSize = random() % 3 ? random() % 64 : random() % out.size();
+        ControlNow(target, code, in.data(), inSize, out.data(), outSize);
+    }
+    ::CloseHandle(disk);
+    ::CloseHandle(stranger);
+    EXPECT_TRUE(RoundTrip(server.DevicePath(), 11)) << "the disk stopped serving";
+    const std::string rawPath = "\\\\.\\QuilFileDisk" + std::to_string(owner.identity.number);
+    HANDLE raw = OpenDisk(rawPath);
+    EXPECT_NE(raw, INVALID_HANDLE_VALUE) << "the unserved disk went";
+    if (raw != INVALID_HANDLE_VALUE) ::CloseHandle(raw);
 }
