@@ -415,7 +415,20 @@ TEST_F(QuilDisk, RandomControlRequestsLeaveItServing) {
     ::CloseHandle(stranger);
     EXPECT_TRUE(RoundTrip(server.DevicePath(), 11)) << "the disk stopped serving";
     const std::string rawPath = "\\\\.\\QuilFileDisk" + std::to_string(owner.identity.number);
-    HANDLE raw = OpenDisk(rawPath);
-    EXPECT_NE(raw, INVALID_HANDLE_VALUE) << "the unserved disk went";
-    if (raw != INVALID_HANDLE_VALUE) ::CloseHandle(raw);
+    HANDLE raw = OpenDisk(rawPath, FILE_FLAG_OVERLAPPED);
+    ASSERT_NE(raw, INVALID_HANDLE_VALUE) << "the unserved disk went";
+
+    // A reader that gives up on the unserved disk gets its read back as cancelled.
+    std::vector<uint8_t> buffer(4096);
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    DWORD done = 0;
+    EXPECT_FALSE(::ReadFile(raw, buffer.data(), 4096, &done, &overlapped));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+    ::CancelIo(raw);
+    EXPECT_EQ(::WaitForSingleObject(overlapped.hEvent, kWaitMs), WAIT_OBJECT_0) << "a cancelled read hangs";
+    EXPECT_FALSE(::GetOverlappedResult(raw, &overlapped, &done, FALSE));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    ::CloseHandle(overlapped.hEvent);
+    ::CloseHandle(raw);
 }

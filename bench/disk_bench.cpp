@@ -1,0 +1,91 @@
+// The secret disk at the block level under Wine: 1 GiB written and read sequentially through the
+// QUILFILEDISK disk device (each request crossing the driver to Mountex's server and back) against
+// the same through the image layer directly. The driver must be installed (./x bench disk runs
+// Drivset first).
+//   disk_bench IMAGE [THREADS [TRANSFER_KIB]]
+//       prints "direct-write S", "direct-read S", "device-write S", "device-read S"; THREADS server threads
+//       (default 2) each taking requests of up to TRANSFER_KIB KiB (default Mountex's own choice)
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "DiskServer.h"
+#include "VlrImage.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr uint32_t kSizeMB = 1024;
+constexpr DWORD kBlock = 4u << 20;  // as dd bs=4M
+constexpr uint64_t kBytes = static_cast<uint64_t>(kSizeMB) << 20;
+
+double Since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
+
+double Direct(vlr::CVlrImage& image, bool write, std::vector<uint8_t>& block) {
+    const auto t0 = Clock::now();
+    for (uint64_t at = 0; at < kBytes; at += kBlock) {
+        const bool ok = write ? image.WriteSectors(at / 512, kBlock / 512, block.data())
+                              : image.ReadSectors(at / 512, kBlock / 512, block.data());
+        if (!ok) return -1;
+    }
+    if (write && !image.Flush()) return -1;
+    return Since(t0);
+}
+
+double Device(const std::string& path, bool write, std::vector<uint8_t>& block) {
+    const auto t0 = Clock::now();
+    HANDLE disk = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (disk == INVALID_HANDLE_VALUE) return -1;
+    bool ok = true;
+    for (uint64_t at = 0; ok && at < kBytes; at += kBlock) {
+        OVERLAPPED where = {};
+        where.Offset = static_cast<DWORD>(at);
+        where.OffsetHigh = static_cast<DWORD>(at >> 32);
+        DWORD done = 0;
+        ok = (write ? ::WriteFile(disk, block.data(), kBlock, &done, &where)
+                    : ::ReadFile(disk, block.data(), kBlock, &done, &where)) &&
+             done == kBlock;
+    }
+    if (write) ok = ::FlushFileBuffers(disk) && ok;
+    ::CloseHandle(disk);
+    return ok ? Since(t0) : -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || argc > 4) return 2;
+    const unsigned threads = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 2;
+    const ULONG transfer = argc > 3 ? static_cast<ULONG>(std::atoi(argv[3])) * 1024 : mountex::CDiskServer::kDefaultMaxTransfer;
+    const std::string password = "bench-password";
+    vlr::CreateOptions cheap;
+    cheap.kdf = {1, 64, 1};
+    vlr::CVlrImage image;
+    if (image.CreateOpen(argv[1], kSizeMB, reinterpret_cast<const uint8_t*>(password.data()), password.size(), cheap) !=
+        vlr::VlrResult::Ok) {
+        std::fprintf(stderr, "cannot create %s\n", argv[1]);
+        return 1;
+    }
+    std::vector<uint8_t> block(kBlock);
+    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 131 + 7);
+
+    const double directWrite = Direct(image, true, block);
+    const double directRead = Direct(image, false, block);
+    mountex::CDiskServer server;
+    if (!server.Start(image, false, threads, transfer)) {
+        std::fprintf(stderr, "the driver does not serve the disk\n");
+        return 1;
+    }
+    const double deviceWrite = Device(server.DevicePath(), true, block);
+    const double deviceRead = Device(server.DevicePath(), false, block);
+    server.Stop();
+    if (directWrite < 0 || directRead < 0 || deviceWrite < 0 || deviceRead < 0) return 1;
+    std::printf("direct-write %.3f\ndirect-read %.3f\ndevice-write %.3f\ndevice-read %.3f\n", directWrite, directRead,
+                deviceWrite, deviceRead);
+    return 0;
+}
