@@ -1,6 +1,6 @@
 // The three exported functions: the checks every caller's arguments pass, then the platform's way
 // of carrying the disk. Under Wine that is the native helper (WineDisks.cpp); on Windows itself the
-// QUILFILEDISK driver will carry it, and until then the functions fail there.
+// QUILFILEDISK driver carries it, served from this process (WindowsDisks.cpp).
 #include "Mountex.h"
 
 #include <cstring>
@@ -8,6 +8,7 @@
 
 #include "WineDisks.h"
 #include "WineHost.h"
+#include "WindowsDisks.h"
 
 namespace {
 
@@ -39,8 +40,9 @@ extern "C" int WINAPI CreateImage(char letter, const char* imagePath, const char
     try {
         const mountex::CPassword secret(password);
         if (!secret.Ok() || !PathUsable(imagePath) || sizeMB < kMinSizeMB || sizeMB > kMaxSizeMB ||
-            !LetterUsable(letter) || !mountex::UnderWine())
+            !LetterUsable(letter))
             return 0;
+        if (!mountex::UnderWine()) return mountex::WindowsCreateImage(letter, imagePath, secret, sizeMB) ? 1 : 0;
         return mountex::WineCreateImage(gModule, letter, imagePath, secret, sizeMB) ? 1 : 0;
     } catch (const std::bad_alloc&) {
         return 0;
@@ -50,7 +52,8 @@ extern "C" int WINAPI CreateImage(char letter, const char* imagePath, const char
 extern "C" int WINAPI MountDisk(char letter, const char* imagePath, const char* password, BYTE) {
     try {
         const mountex::CPassword secret(password);
-        if (!secret.Ok() || !PathUsable(imagePath) || !LetterUsable(letter) || !mountex::UnderWine()) return 0;
+        if (!secret.Ok() || !PathUsable(imagePath) || !LetterUsable(letter)) return 0;
+        if (!mountex::UnderWine()) return mountex::WindowsMountDisk(letter, imagePath, secret) ? 1 : 0;
         return mountex::WineMountDisk(gModule, letter, imagePath, secret) ? 1 : 0;
     } catch (const std::bad_alloc&) {
         return 0;
@@ -59,7 +62,8 @@ extern "C" int WINAPI MountDisk(char letter, const char* imagePath, const char* 
 
 extern "C" int WINAPI DisMountDisk(char letter) {
     try {
-        if (letter < 'C' || letter > 'Z' || !mountex::UnderWine()) return 0;
+        if (letter < 'C' || letter > 'Z') return 0;
+        if (!mountex::UnderWine()) return mountex::WindowsDisMountDisk(letter) ? 1 : 0;
         return mountex::WineDisMountDisk(gModule, letter) ? 1 : 0;
     } catch (const std::bad_alloc&) {
         return 0;
