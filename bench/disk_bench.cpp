@@ -5,14 +5,21 @@
 //   disk_bench IMAGE [THREADS [TRANSFER_KIB]]
 //       prints "direct-write S", "direct-read S", "device-write S", "device-read S"; THREADS server threads
 //       (default 2) each taking requests of up to TRANSFER_KIB KiB (default Mountex's own choice)
+//   disk_bench --transport
+//       prints "transport-write S", "transport-read S": the same through a disk whose server answers at
+//       once without touching an image (reads give zeros), so what remains is the cost of the crossings
 #include <windows.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <winioctl.h>
+
+#include "DiskProtocol.h"
 #include "DiskServer.h"
 #include "VlrImage.h"
 
@@ -56,9 +63,57 @@ double Device(const std::string& path, bool write, std::vector<uint8_t>& block) 
     return ok ? Since(t0) : -1;
 }
 
+bool Control(HANDLE control, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize, DWORD& got) {
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    BOOL ok = ::DeviceIoControl(control, code, const_cast<void*>(in), inSize, out, outSize, &got, &overlapped);
+    if (!ok && ::GetLastError() == ERROR_IO_PENDING) ok = ::GetOverlappedResult(control, &overlapped, &got, TRUE);
+    ::CloseHandle(overlapped.hEvent);
+    return ok != FALSE;
+}
+
+// A disk of kSizeMB whose two server threads answer every request at once: reads with zeros, writes
+// dropped.
+int Transport() {
+    const ULONG transfer = mountex::CDiskServer::kDefaultMaxTransfer;
+    HANDLE control = ::CreateFileA(mountex::DriverInterfacePath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    QuilDiskSetup setup = {kBytes / 512, transfer, 0};
+    QuilDiskIdentity identity = {};
+    DWORD got = 0;
+    if (control == INVALID_HANDLE_VALUE ||
+        !Control(control, IOCTL_QUIL_CREATE_DISK, &setup, sizeof setup, &identity, sizeof identity, got)) {
+        std::fprintf(stderr, "the driver does not make the disk\n");
+        return 1;
+    }
+    auto serve = [&] {
+        std::vector<uint8_t> request(sizeof(QuilDiskRequest) + transfer), reply(sizeof(QuilDiskReply) + transfer);
+        DWORD replySize = 0, size = 0;
+        while (Control(control, IOCTL_QUIL_EXCHANGE, reply.data(), replySize, request.data(), static_cast<DWORD>(request.size()), size)) {
+            QuilDiskRequest head;
+            memcpy(&head, request.data(), sizeof head);
+            QuilDiskReply answer = {head.tag, 0, head.operation == QUIL_OP_READ ? head.length : 0};
+            memcpy(reply.data(), &answer, sizeof answer);
+            replySize = sizeof answer + answer.length;
+        }
+    };
+    std::thread first(serve), second(serve);
+    std::vector<uint8_t> block(kBlock);
+    const std::string path = "\\\\.\\QuilFileDisk" + std::to_string(identity.number);
+    const double write = Device(path, true, block);
+    const double read = Device(path, false, block);
+    Control(control, IOCTL_QUIL_REMOVE_DISK, nullptr, 0, nullptr, 0, got);
+    first.join();
+    second.join();
+    ::CloseHandle(control);
+    std::printf("transport-write %.3f\ntransport-read %.3f\n", write, read);
+    return write < 0 || read < 0 ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--transport") return Transport();
     if (argc < 2 || argc > 4) return 2;
     const unsigned threads = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 2;
     const ULONG transfer = argc > 3 ? static_cast<ULONG>(std::atoi(argv[3])) * 1024 : mountex::CDiskServer::kDefaultMaxTransfer;
