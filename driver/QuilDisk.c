@@ -237,11 +237,42 @@ static NTSTATUS Answer(QuilDisk* disk, const QuilDiskReply* reply, const UCHAR* 
     return STATUS_SUCCESS;
 }
 
-/* The disk of the caller's control handle, when the caller is the process that created it. */
+/* Stands in a handle's FsContext while that handle creates its disk, so that a second creation on the
+ * same handle, at the same moment, finds it taken. Its owner is nobody: no request ever matches it. */
+static QuilDisk gCreating;
+
+/* The disk of the caller's control handle when the caller is the process that created it, with a
+ * reference on its device that keeps the extension alive however the disk is removed meanwhile;
+ * ObDereferenceObject(disk->device) releases it. NULL for anyone else. */
 static QuilDisk* OwnedDisk(PIO_STACK_LOCATION stack) {
-    QuilDisk* disk = stack->FileObject ? (QuilDisk*)stack->FileObject->FsContext : NULL;
-    if (!disk || disk->owner != stack->FileObject || disk->ownerProcess != PsGetCurrentProcessId()) return NULL;
+    QuilDisk* disk;
+    KIRQL irql;
+    if (!stack->FileObject) return NULL;
+    KeAcquireSpinLock(&gLock, &irql);
+    disk = (QuilDisk*)stack->FileObject->FsContext;
+    if (disk && (disk->owner != stack->FileObject || disk->ownerProcess != PsGetCurrentProcessId())) disk = NULL;
+    if (disk) ObReferenceObject(disk->device);
+    KeReleaseSpinLock(&gLock, irql);
     return disk;
+}
+
+/* Takes the disk away from its control handle; NULL when the handle holds none (or is creating one). */
+static QuilDisk* TakeDisk(PFILE_OBJECT file) {
+    QuilDisk* disk;
+    KIRQL irql;
+    KeAcquireSpinLock(&gLock, &irql);
+    disk = (QuilDisk*)file->FsContext;
+    if (disk && disk->owner == file) file->FsContext = NULL;
+    else disk = NULL;
+    KeReleaseSpinLock(&gLock, irql);
+    return disk;
+}
+
+static void SetContext(PFILE_OBJECT file, PVOID context) {
+    KIRQL irql;
+    KeAcquireSpinLock(&gLock, &irql);
+    file->FsContext = context;
+    KeReleaseSpinLock(&gLock, irql);
 }
 
 /* `prefix` followed by the decimal `number` (below 100), in `buffer`. */
@@ -267,7 +298,7 @@ static NTSTATUS CreateDisk(PDEVICE_OBJECT control, PIRP irp, PIO_STACK_LOCATION 
     ULONG number;
     KIRQL irql;
 
-    if (!stack->FileObject || stack->FileObject->FsContext) return Finish(irp, STATUS_DEVICE_BUSY, 0);
+    if (!stack->FileObject) return Finish(irp, STATUS_INVALID_PARAMETER, 0);
     if (stack->Parameters.DeviceIoControl.InputBufferLength != sizeof setup ||
         stack->Parameters.DeviceIoControl.OutputBufferLength < sizeof(QuilDiskIdentity))
         return Finish(irp, STATUS_INVALID_PARAMETER, 0);
@@ -276,6 +307,11 @@ static NTSTATUS CreateDisk(PDEVICE_OBJECT control, PIRP irp, PIO_STACK_LOCATION 
         setup.maxTransfer > QUIL_MAX_TRANSFER || setup.maxTransfer % QUIL_SECTOR_SIZE != 0 ||
         (setup.flags & ~QUIL_DISK_READ_ONLY) != 0)
         return Finish(irp, STATUS_INVALID_PARAMETER, 0);
+    KeAcquireSpinLock(&gLock, &irql);
+    status = stack->FileObject->FsContext ? STATUS_DEVICE_BUSY : STATUS_OBJECT_NAME_COLLISION;
+    if (!stack->FileObject->FsContext) stack->FileObject->FsContext = &gCreating;
+    KeReleaseSpinLock(&gLock, irql);
+    if (status == STATUS_DEVICE_BUSY) return Finish(irp, status, 0);
 
     /* A number whose device is gone may still have its name taken while a handle to it is open. */
     for (number = 0; number < QUIL_MAX_DISKS && status == STATUS_OBJECT_NAME_COLLISION; ++number) {
@@ -295,8 +331,10 @@ static NTSTATUS CreateDisk(PDEVICE_OBJECT control, PIRP irp, PIO_STACK_LOCATION 
         gNumbersInUse &= ~(1u << number);
         KeReleaseSpinLock(&gLock, irql);
     }
-    if (!NT_SUCCESS(status))
+    if (!NT_SUCCESS(status)) {
+        SetContext(stack->FileObject, NULL);
         return Finish(irp, status == STATUS_OBJECT_NAME_COLLISION ? STATUS_TOO_MANY_NAMES : status, 0);
+    }
 
     disk = (QuilDisk*)device->DeviceExtension;
     RtlZeroMemory(disk, sizeof *disk);
@@ -320,6 +358,7 @@ static NTSTATUS CreateDisk(PDEVICE_OBJECT control, PIRP irp, PIO_STACK_LOCATION 
         KeAcquireSpinLock(&gLock, &irql);
         gNumbersInUse &= ~(1u << number);
         KeReleaseSpinLock(&gLock, irql);
+        SetContext(stack->FileObject, NULL);
         return Finish(irp, status, 0);
     }
 
@@ -327,7 +366,7 @@ static NTSTATUS CreateDisk(PDEVICE_OBJECT control, PIRP irp, PIO_STACK_LOCATION 
     device->AlignmentRequirement = FILE_WORD_ALIGNMENT;
     if (disk->readOnly) device->Characteristics |= FILE_READ_ONLY_DEVICE;
     device->Flags &= ~DO_DEVICE_INITIALIZING;
-    stack->FileObject->FsContext = disk;
+    SetContext(stack->FileObject, disk);
 
     identity = (QuilDiskIdentity*)irp->AssociatedIrp.SystemBuffer;
     identity->number = number;
@@ -375,13 +414,13 @@ static void RemoveDisk(QuilDisk* disk) {
     gNumbersInUse &= ~(1u << disk->number);
     KeReleaseSpinLock(&gLock, irql);
 
-    FinishAll(&done);
+    /* The name goes first: whoever sees a request fail must not open the disk again by its name. */
     IoDeleteSymbolicLink(&disk->linkName);
+    FinishAll(&done);
     IoDeleteDevice(disk->device);
 }
 
-static NTSTATUS Exchange(PIRP irp, PIO_STACK_LOCATION stack) {
-    QuilDisk* disk = OwnedDisk(stack);
+static NTSTATUS Exchange(QuilDisk* disk, PIRP irp, PIO_STACK_LOCATION stack) {
     ULONG inLength = stack->Parameters.DeviceIoControl.InputBufferLength;
     ULONG outLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
     const UCHAR* buffer = (const UCHAR*)irp->AssociatedIrp.SystemBuffer;
@@ -390,7 +429,6 @@ static NTSTATUS Exchange(PIRP irp, PIO_STACK_LOCATION stack) {
     NTSTATUS status = STATUS_SUCCESS;
     KIRQL irql;
 
-    if (!disk) return Finish(irp, STATUS_ACCESS_DENIED, 0);
     if (outLength < sizeof(QuilDiskRequest) || outLength - sizeof(QuilDiskRequest) < disk->maxTransfer)
         return Finish(irp, STATUS_BUFFER_TOO_SMALL, 0);
     if (inLength != 0) {
@@ -417,28 +455,30 @@ static NTSTATUS Exchange(PIRP irp, PIO_STACK_LOCATION stack) {
 
 NTSTATUS QuilDiskControl(PDEVICE_OBJECT control, PIRP irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+    ULONG code = stack->Parameters.DeviceIoControl.IoControlCode;
+    PDEVICE_OBJECT device;
     QuilDisk* disk;
-    switch (stack->Parameters.DeviceIoControl.IoControlCode) {
-    case IOCTL_QUIL_CREATE_DISK:
-        return CreateDisk(control, irp, stack);
-    case IOCTL_QUIL_EXCHANGE:
-        return Exchange(irp, stack);
-    case IOCTL_QUIL_REMOVE_DISK:
-        disk = OwnedDisk(stack);
-        if (!disk) return Finish(irp, STATUS_ACCESS_DENIED, 0);
-        stack->FileObject->FsContext = NULL;
-        RemoveDisk(disk);
-        return Finish(irp, STATUS_SUCCESS, 0);
-    default:
+    NTSTATUS status;
+
+    if (code == IOCTL_QUIL_CREATE_DISK) return CreateDisk(control, irp, stack);
+    if (code != IOCTL_QUIL_EXCHANGE && code != IOCTL_QUIL_REMOVE_DISK)
         return Finish(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
+    disk = OwnedDisk(stack);
+    if (!disk) return Finish(irp, STATUS_ACCESS_DENIED, 0);
+    device = disk->device;
+    if (code == IOCTL_QUIL_EXCHANGE) {
+        status = Exchange(disk, irp, stack);
+    } else {
+        if (TakeDisk(stack->FileObject) == disk) RemoveDisk(disk);
+        status = Finish(irp, STATUS_SUCCESS, 0);
     }
+    ObDereferenceObject(device);
+    return status;
 }
 
 void QuilDiskOwnerClosing(PFILE_OBJECT file) {
-    QuilDisk* disk = file ? (QuilDisk*)file->FsContext : NULL;
-    if (!disk || disk->owner != file) return;
-    file->FsContext = NULL;
-    RemoveDisk(disk);
+    QuilDisk* disk = file ? TakeDisk(file) : NULL;
+    if (disk) RemoveDisk(disk);
 }
 
 /* A read or write checked against the disk: whole sectors, inside the disk. */
