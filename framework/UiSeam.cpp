@@ -52,7 +52,7 @@ bool Win32UiSeam::PickColor(HWND owner, COLORREF& color) {
     choose.hwndOwner = owner;
     choose.rgbResult = color;
     choose.lpCustColors = custom;
-    choose.Flags = CC_RGBINIT;
+    choose.Flags = CC_RGBINIT | CC_FULLOPEN;
     if (!::ChooseColorA(&choose)) return false;
     color = choose.rgbResult;
     return true;
@@ -67,6 +67,22 @@ HINSTANCE Win32UiSeam::ShellOpen(HWND owner, const std::string& verb, const std:
     return ::ShellExecuteA(owner, verb.empty() ? nullptr : verb.c_str(), file.c_str(),
                            parameters.empty() ? nullptr : parameters.c_str(),
                            directory.empty() ? nullptr : directory.c_str(), show);
+}
+
+bool Win32UiSeam::RunAndWait(const std::string& commandLine, UINT show, DWORD timeoutMs) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(show);
+    PROCESS_INFORMATION process = {};
+    std::string line = commandLine;  // CreateProcessA may write into its command line
+    if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return false;
+    }
+    ::CloseHandle(process.hThread);
+    bool ended = ::WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    ::CloseHandle(process.hProcess);
+    return ended;
 }
 
 HWND Win32UiSeam::ShowHelp(const std::string& topic) {

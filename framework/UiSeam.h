@@ -22,13 +22,17 @@ public:
     // Folder browsing (SHBrowseForFolderA). On OK stores the chosen folder in `path` and returns true.
     virtual bool BrowseForFolder(HWND owner, const std::string& title, std::string& path) = 0;
 
-    // The colour dialog (ChooseColorA). On OK stores the colour and returns true.
+    // The colour dialog (ChooseColorA), fully opened, starting at `color`. On OK stores the chosen
+    // colour and returns true.
     virtual bool PickColor(HWND owner, COLORREF& color) = 0;
 
     // Starting programs: WinExec and ShellExecuteA. Return values are those of the API.
     virtual UINT WinExec(const std::string& commandLine, UINT show) = 0;
     virtual HINSTANCE ShellOpen(HWND owner, const std::string& verb, const std::string& file,
                                    const std::string& parameters, const std::string& directory, int show) = 0;
+    // Starts a program like WinExec and waits until it has ended (at most `timeoutMs`). False when it
+    // could not be started or did not end in time.
+    virtual bool RunAndWait(const std::string& commandLine, UINT show, DWORD timeoutMs) = 0;
 
     // HtmlHelpA with HH_DISPLAY_TOPIC, no owner window.
     virtual HWND ShowHelp(const std::string& topic) = 0;
@@ -51,6 +55,7 @@ public:
     UINT WinExec(const std::string& commandLine, UINT show) override;
     HINSTANCE ShellOpen(HWND owner, const std::string& verb, const std::string& file,
                            const std::string& parameters, const std::string& directory, int show) override;
+    bool RunAndWait(const std::string& commandLine, UINT show, DWORD timeoutMs) override;
     HWND ShowHelp(const std::string& topic) override;
 };
 

@@ -107,6 +107,13 @@ bool CWnd::SubclassWindow(HWND hwnd) {
     return true;
 }
 
+HWND CWnd::UnsubclassWindow() {
+    HWND hwnd = m_hWnd;
+    if (hwnd && FromHandlePermanent(hwnd) == this) Detach();
+    m_hWnd = nullptr;
+    return hwnd;
+}
+
 LRESULT CWnd::SafeWindowProc(CWnd* self, UINT msg, WPARAM wp, LPARAM lp, bool& failed) {
     failed = false;
     try {
@@ -151,6 +158,12 @@ LRESULT CWnd::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NOTIFY: {
         LRESULT result = 0;
         if (OnNotify(static_cast<int>(wp), reinterpret_cast<NMHDR*>(lp), result)) return result;
+        break;
+    }
+    case WM_DRAWITEM: {
+        const DRAWITEMSTRUCT* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+        CWnd* control = item->CtlType == ODT_MENU ? nullptr : FromHandlePermanent(item->hwndItem);
+        if (control && control != this && control->DrawItem(*item)) return TRUE;
         break;
     }
     case WM_TIMER:

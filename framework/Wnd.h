@@ -95,6 +95,8 @@ public:
     // window's own procedure still handles what this object leaves to DefWindowProc.
     bool SubclassWindow(HWND hwnd);
     bool SubclassDlgItem(int id, const CWnd& parent) { return SubclassWindow(::GetDlgItem(parent.m_hWnd, id)); }
+    // Gives a subclassed window its own procedure back and lets go of it; returns the window.
+    HWND UnsubclassWindow();
 
     // Looks at a queued message before it is dispatched; true means it was consumed.
     virtual bool PreTranslateMessage(MSG& msg) { return false; }
@@ -114,6 +116,9 @@ protected:
     virtual bool OnCommand(UINT id, UINT code, HWND control) { return false; }
     // A WM_NOTIFY; true when handled, with the message result in `result`.
     virtual bool OnNotify(int id, NMHDR* header, LRESULT& result) { return false; }
+    // An owner-drawn control of this window asks to be drawn; the parent hands the request to the
+    // control's own object here first (true: drawn).
+    virtual bool DrawItem(const DRAWITEMSTRUCT& item) { return false; }
     virtual void OnTimer(UINT_PTR id) {}
     virtual void OnSize(UINT type, int cx, int cy) {}
     virtual void OnClose() { DefWindowProc(WM_CLOSE, 0, 0); }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "ShellHandOff.h"
 #include "WinApp.h"
 #include "WiperView.h"
 #include "resource.h"
@@ -109,6 +110,8 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         // The count is rewritten whenever the mouse moves over the window.
         if (CWiperView* view = View()) view->RefreshFileCount();
         break;
+    case WM_COPYDATA:
+        return ReceiveHandOff(*reinterpret_cast<const COPYDATASTRUCT*>(lp)) ? TRUE : FALSE;
     case WM_SYSCOMMAND:
         if ((wp & 0xFFF0) == SC_MINIMIZE) {
             ShowWindow(SW_MINIMIZE);

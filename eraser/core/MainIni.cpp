@@ -89,12 +89,12 @@ bool ReadIniSwitch(const std::string& iniPath, const std::string& key) {
     return found;
 }
 
-IniWrite WriteIniLine(const std::string& iniPath, const std::string& line) {
+IniWrite WriteIniLine(const std::string& iniPath, const std::string& line, UINT openFlags) {
     if (!IsValidIniLine(line)) return IniWrite::noLine;
 
     CStdioFile file;
     CFileException error;
-    if (!file.Open(iniPath, kIniCreate | CFile::typeBinary, &error)) {
+    if (!file.Open(iniPath, openFlags | CFile::typeBinary, &error)) {
         error.ReportError();
         return IniWrite::failed;
     }

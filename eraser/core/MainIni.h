@@ -44,5 +44,6 @@ enum class IniWrite {
 
 // Rewrites in place the first line of `iniPath` that holds `line`'s key with any of its valid values
 // (for "[advance]": the line itself) so that it reads `line`. Opens the file for reading and writing,
-// creating it empty when missing and never truncating it; only the bytes of that one line change.
-IniWrite WriteIniLine(const std::string& iniPath, const std::string& line);
+// by default creating it empty when missing (kIniReadWrite never creates it) and never truncating
+// it; only the bytes of that one line change.
+IniWrite WriteIniLine(const std::string& iniPath, const std::string& line, UINT openFlags = kIniCreate);

@@ -11,6 +11,7 @@
 #include "FrameWnd.h"
 #include "GbkText.h"
 #include "PropertiesDlg.h"
+#include "SettingsPages.h"
 #include "UiSeam.h"
 #include "WinApp.h"
 #include "resource.h"
@@ -65,6 +66,9 @@ const CommandEntryOf<CWiperView> CWiperView::kCommands[] = {
     {ID_OUTLOOK_MAIL, &CWiperView::OnOutlookMail},
     {ID_TEMP_FILES, &CWiperView::OnTempFiles},
     {ID_SHARES, &CWiperView::OnShares},
+    {ID_SETTINGS, &CWiperView::OnSettings},
+    {ID_SETTINGS_TOOL, &CWiperView::OnSettings},
+    {ID_SETTINGS_METHOD, &CWiperView::OnSettingsMethod},
 };
 
 CWiperView::CWiperView()
@@ -72,6 +76,7 @@ CWiperView::CWiperView()
       iniPath(ProgramDirectory() + "main.ini"),
       listSavePath(ProgramDirectory() + "ListSave.ini") {
     logPath = ProgramDirectory() + "log.txt";
+    settingsPages_ = std::make_unique<SettingsPages>(iniPath, logPath);
     g_progressTotals.Reset();
 }
 

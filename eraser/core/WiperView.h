@@ -2,6 +2,7 @@
 // The eraser's view: the erase list (list control 1005 on form 101) and the file wipe engine that
 // erases its items. The engine's members are defined in WipeEngine.cpp and Admission.cpp.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "FormView.h"
@@ -11,6 +12,7 @@
 #include "WipeTypes.h"
 
 class CFile;
+struct SettingsPages;
 
 // Watches the overwrites: told after each pass of a file has been written and flushed to the disk,
 // before the next pass begins. `pass` counts from 1 (the NSA scheme has 12). Null in the program.
@@ -203,6 +205,11 @@ private:
     void OnOutlookMail();
     void OnTempFiles();
     void OnShares();
+    // The settings sheet (eraser/cleaners/SettingsCommand.cpp): 32828 and 32885 open it on the
+    // interface page, 32780 on the erase-method page; none of them while it is open.
+    void OnSettings();
+    void OnSettingsMethod();
+    void RunSettingsSheet(int firstPage);
 
     // Steps 2 to 5 of adding a file whose drive has been admitted.
     AddResult AddAdmittedFile(const std::string& path);
@@ -218,6 +225,9 @@ private:
     bool columnsMade_ = false;
     int sortColumn_ = -1;
     bool sortAscending_ = true;
+    // The sheet's three pages, made with the view; their windows are made anew at every opening.
+    std::unique_ptr<SettingsPages> settingsPages_;
+    bool settingsOpen_ = false;
 };
 
 // The size of a file as seen through a write-access open; 1 for a 2-character drive text; all bits

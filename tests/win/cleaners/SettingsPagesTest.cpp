@@ -13,6 +13,7 @@
 #include "MainIni.h"
 #include "ProperSheet.h"
 #include "ScriptedUi.h"
+#include "SheetDriving.h"
 #include "WinApp.h"
 #include "WiperView.h"
 #include "resource.h"
@@ -24,46 +25,6 @@ using initest::WithLine;
 using initest::WriteBytes;
 
 namespace {
-
-// A settings page that runs `script` from the sheet's own message loop once the page is up.
-template <class Base>
-class Driven : public Base {
-public:
-    using Base::Base;
-    std::function<void(CPropertyPage&)> script;
-
-protected:
-    bool OnInitDialog() override {
-        bool result = Base::OnInitDialog();
-        if (script) this->PostMessage(WM_APP);
-        return result;
-    }
-    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
-        if (msg == WM_APP) {
-            script(*this);
-            return 0;
-        }
-        return Base::WindowProc(msg, wp, lp);
-    }
-};
-
-// Runs a sheet of the one page as the settings command does (no Apply) and returns how it closed.
-INT_PTR RunSheet(CPropertyPage& page) {
-    CPropertySheet sheet("Purgix");
-    sheet.m_psh.dwFlags |= PSH_NOAPPLYNOW;
-    sheet.AddPage(&page);
-    return sheet.DoModal();
-}
-
-void PressSheet(CPropertyPage& page, int button) { ::SendMessageA(::GetParent(page.m_hWnd), PSM_PRESSBUTTON, button, 0); }
-
-void Click(CPropertyPage& page, int id) { CButton(::GetDlgItem(page.m_hWnd, id)).Click(); }
-
-// A box as the user sees it: "on"/"off", and "(grey)" when it cannot be changed.
-std::string Box(CPropertyPage& page, int id) {
-    std::string state = page.IsDlgButtonChecked(id) == BST_CHECKED ? "on" : "off";
-    return page.GetDlgItem(id).IsWindowEnabled() ? state : state + " (grey)";
-}
 
 const int kErasureBoxes[] = {IDC_NSA_WIPE, IDC_WIPE_NAMES, IDC_WIPE_EXTEND, IDC_CONFIRM_ERASE,
                              IDC_SELECT_ALL_OPTIONS, IDC_EXIT_AFTER_ERASE};

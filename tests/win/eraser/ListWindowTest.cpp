@@ -87,7 +87,7 @@ TEST_F(ListTest, TheFrameShowsTheFullerToolbarAndKeepsTheCountInItsStatusBar) {
     EXPECT_TRUE(frame->HasFullToolBar());
     EXPECT_EQ(ToolBarCommands(frame->ToolBar()),
               (std::vector<UINT>{ID_ADD_FILES, ID_ADD_FOLDER, 0, ID_ERASE_ALL, 0, ID_FREE_SPACE_WIPE,
-                                 ID_PARTITION_WIPE, ID_RECOVERY_CHECK, 0, ID_SHOW_LOG, 0, ID_SETTINGS, ID_DROP_WINDOW, 0,
+                                 ID_PARTITION_WIPE, ID_RECOVERY_CHECK, 0, ID_SHOW_LOG, 0, ID_SETTINGS_TOOL, ID_DROP_WINDOW, 0,
                                  ID_HELP_TOPICS}));
     EXPECT_EQ(Tip(*frame, ID_ADD_FILES), "添加文件");
     EXPECT_EQ(Tip(*frame, ID_ERASE_ALL), "全部擦除");

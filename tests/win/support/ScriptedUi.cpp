@@ -63,7 +63,7 @@ bool ScriptedUi::BrowseForFolder(HWND, const std::string& title, std::string& pa
 }
 
 bool ScriptedUi::PickColor(HWND, COLORREF& color) {
-    calls_.push_back({"PickColor", "", "", 0});
+    calls_.push_back({"PickColor", "", "", static_cast<UINT>(color)});
     if (colorAnswers_.empty()) return false;
     color = colorAnswers_.front();
     colorAnswers_.pop_front();
@@ -73,6 +73,11 @@ bool ScriptedUi::PickColor(HWND, COLORREF& color) {
 UINT ScriptedUi::WinExec(const std::string& commandLine, UINT show) {
     calls_.push_back({"WinExec", commandLine, "", show});
     return 33;
+}
+
+bool ScriptedUi::RunAndWait(const std::string& commandLine, UINT show, DWORD timeoutMs) {
+    calls_.push_back({"RunAndWait", commandLine, "", show});
+    return runPrograms ? Win32UiSeam().RunAndWait(commandLine, show, timeoutMs) : true;
 }
 
 HINSTANCE ScriptedUi::ShellOpen(HWND, const std::string& verb, const std::string& file,

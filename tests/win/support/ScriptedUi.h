@@ -11,10 +11,10 @@ class ScriptedUi : public UiSeam {
 public:
     struct Call {
         std::string kind;     // "ShowMessage", "ChooseFiles", "BrowseForFolder", "PickColor",
-                              // "WinExec", "ShellOpen", "ShowHelp"
+                              // "WinExec", "RunAndWait", "ShellOpen", "ShowHelp"
         std::string text;     // message text, command line, file, topic or dialog title
         std::string caption;  // message caption, or the verb and parameters of ShellExecute
-        UINT flags = 0;       // message-box flags or show command
+        UINT flags = 0;       // message-box flags, show command, or the colour a colour dialog began with
     };
 
     ScriptedUi();
@@ -28,6 +28,9 @@ public:
     void AnswerColor(COLORREF color) { colorAnswers_.push_back(color); }
     // What the next ShellOpen returns (33, success, when nothing is scripted; 32 or less is a failure).
     void AnswerShellOpen(INT_PTR result) { shellAnswers_.push_back(result); }
+
+    // RunAndWait really runs the program (through the real seam) when set; otherwise it only records.
+    bool runPrograms = false;
 
     const std::vector<Call>& Calls() const { return calls_; }
     // The texts of every message box shown so far.
@@ -44,6 +47,7 @@ public:
     UINT WinExec(const std::string& commandLine, UINT show) override;
     HINSTANCE ShellOpen(HWND owner, const std::string& verb, const std::string& file,
                            const std::string& parameters, const std::string& directory, int show) override;
+    bool RunAndWait(const std::string& commandLine, UINT show, DWORD timeoutMs) override;
     HWND ShowHelp(const std::string& topic) override;
 
 private:
