@@ -56,6 +56,7 @@ const Automation::Command Automation::kCommands[] = {
     {"click", &Automation::Click},
     {"command", &Automation::PostCommand},
     {"close", &Automation::CloseWindow},
+    {"page", &Automation::ShowPage},
     {"set-text", &Automation::SetTextOf},
     {"text", &Automation::TextOf},
     {"list", &Automation::List},
@@ -272,6 +273,13 @@ void Automation::PostCommand(ArgReader& args) {
 void Automation::CloseWindow(ArgReader& args) {
     args.Done();
     PostMessageA(Current(), WM_CLOSE, 0, 0);
+}
+
+void Automation::ShowPage(ArgReader& args) {
+    const long index = ParseNumber(args.Next("the page index"), "page index");
+    args.Done();
+    // PSM_SETCURSEL: the property sheet shows page `index` as a click on its tab does.
+    PostMessageA(Current(), WM_USER + 101, static_cast<WPARAM>(index), 0);
 }
 
 void Automation::SetTextOf(ArgReader& args) {

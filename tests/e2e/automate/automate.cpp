@@ -25,6 +25,7 @@
 //   click ID                                    press a button (BM_CLICK, posted)
 //   command ID                                  post WM_COMMAND with ID to the current window
 //   close                                       post WM_CLOSE to the current window (its close box)
+//   page N                                      show page N (from 0) of the current property sheet
 //   set-text ID TEXT                            WM_SETTEXT
 //                                               (click and set-text wait until the control and its
 //                                               window are enabled, as a person would have to)

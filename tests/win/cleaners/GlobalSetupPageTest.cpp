@@ -159,7 +159,7 @@ TEST(GlobalSetupPage, BitmapButtonsShowTheirPictures) {
 
 namespace {
 
-class ColorTest : public list_test::ListTest {
+class ViewSheetTest : public list_test::ListTest {
 protected:
     void SetUp() override {
         ListTest::SetUp();
@@ -172,7 +172,7 @@ protected:
 
 // Each colour dialog starts at pure red; a colour other than that reaches the erase list after OK,
 // pure red itself changes nothing, and Cancel leaves the list as it was.
-TEST_F(ColorTest, ChosenColoursReachTheListAfterOk) {
+TEST_F(ViewSheetTest, ChosenColoursReachTheListAfterOk) {
     struct Case {
         const char* name;
         std::vector<COLORREF> answers;  // background, then text; none: the dialog is cancelled
@@ -312,4 +312,60 @@ TEST(GlobalSetupPage, KnownSystemsRegisterFromTheirSystemFolder) {
                                                                         "regsvr32.exe /S \"" + dir + "Binshex.dll\""}));
     }
     g_osVersionInfo = OsVersionInfo();
+}
+
+namespace {
+
+// What the sheet looked like while it ran, seen from a timer inside its modal loop.
+struct SheetSeen {
+    int sheets = 0;      // top-level windows captioned "Purgix"
+    int page = -1;       // the tab shown
+    int pageCount = 0;
+    bool asked = false;  // the command was given again meanwhile
+};
+SheetSeen g_seen;
+HWND g_frame = nullptr;
+
+BOOL CALLBACK CountSheet(HWND hwnd, LPARAM) {
+    char title[32] = {};
+    ::GetWindowTextA(hwnd, title, sizeof title);
+    if (std::string(title) == "Purgix" && ::IsWindowVisible(hwnd)) ++g_seen.sheets;
+    return TRUE;
+}
+
+void CALLBACK LookAtSheet(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND sheet = ::FindWindowA("#32770", "Purgix");
+    if (!sheet) return;
+    ::KillTimer(nullptr, timer);
+    HWND tab = reinterpret_cast<HWND>(::SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
+    g_seen.page = static_cast<int>(::SendMessageA(tab, TCM_GETCURSEL, 0, 0));
+    g_seen.pageCount = static_cast<int>(::SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0));
+    // The drop window's menu sends the command to the main window while the sheet is open.
+    ::SendMessageA(g_frame, WM_COMMAND, MAKEWPARAM(ID_SETTINGS, 0), 0);
+    g_seen.asked = true;
+    ::EnumWindows(CountSheet, 0);
+    ::SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+}
+
+}  // namespace
+
+// The three commands open the one sheet of three pages, 32780 on the erase-method page; asked again
+// while it is open, none opens a second.
+TEST_F(ViewSheetTest, CommandsOpenTheSheetOnTheirPageAndNeverTwice) {
+    struct Case {
+        UINT command;
+        int page;
+    };
+    const Case cases[] = {{ID_SETTINGS, 0}, {ID_SETTINGS_TOOL, 0}, {ID_SETTINGS_METHOD, 1}};
+    g_frame = frame->m_hWnd;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        g_seen = SheetSeen();
+        ::SetTimer(nullptr, 0, 50, LookAtSheet);
+        ::SendMessageA(frame->m_hWnd, WM_COMMAND, MAKEWPARAM(c.command, 0), 0);
+        EXPECT_TRUE(g_seen.asked);
+        EXPECT_EQ(g_seen.sheets, 1);
+        EXPECT_EQ(g_seen.pageCount, 3);
+        EXPECT_EQ(g_seen.page, c.page);
+    }
 }
