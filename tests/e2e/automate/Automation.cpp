@@ -50,6 +50,7 @@ const Automation::Command Automation::kCommands[] = {
     {"start", &Automation::Start},
     {"wait-exit", &Automation::WaitExit},
     {"kill", &Automation::Kill},
+    {"adopt", &Automation::Adopt},
     {"wait-window", &Automation::WaitWindow},
     {"use", &Automation::Use},
     {"wait-closed", &Automation::WaitClosed},
@@ -182,6 +183,17 @@ void Automation::Kill(ArgReader& args) {
     WaitForSingleObject(process.hProcess, 5000);
     CloseHandle(process.hProcess);
     processes_.erase(name);
+}
+
+void Automation::Adopt(ArgReader& args) {
+    const std::string name = args.Next("a name for the program").text;
+    args.Done();
+    if (processes_.count(name)) throw Failure("adopt: \"" + name + "\" is already a program of the script");
+    PROCESS_INFORMATION info{};
+    GetWindowThreadProcessId(Current(), &info.dwProcessId);
+    info.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, info.dwProcessId);
+    if (!info.hProcess) throw Failure("adopt: the window's program cannot be opened");
+    processes_[name] = info;
 }
 
 std::string Automation::EndAll() {

@@ -38,6 +38,7 @@ private:
     void Click(ArgReader& args);
     void PostCommand(ArgReader& args);
     void CloseWindow(ArgReader& args);
+    void Adopt(ArgReader& args);
     void ShowPage(ArgReader& args);
     void SetTextOf(ArgReader& args);
     void TextOf(ArgReader& args);

@@ -18,6 +18,8 @@
 //   start NAME [dir=FOLDER] PROGRAM [ARG ...]   start a program (Windows path); NAME refers to it
 //   wait-exit NAME [CODE] [timeout=MS]          wait for it to end; check its exit code
 //   kill NAME                                   end it at once
+//   adopt NAME                                  the current window's program, started by another,
+//                                               becomes NAME as if the script had started it
 //   wait-window NAME [title=T] [class=C] [process=P] [timeout=MS]
 //                                               wait for a visible top-level window; it becomes current
 //   use NAME                                    make a remembered window current again

@@ -10,7 +10,7 @@
 #include "DropWindow.h"
 #include "ListFixture.h"
 #include "PurgixHandOff.h"
-#include "ShellHandOff.h"
+#include "SelectionData.h"
 #include "WineDrives.h"
 
 using list_test::ListTest;
@@ -26,45 +26,6 @@ void Pump() {
         ::DispatchMessageA(&msg);
     }
 }
-
-// The selection as Explorer hands it to IShellExtInit: a data object offering CF_HDROP.
-class SelectionData : public IDataObject {
-public:
-    explicit SelectionData(std::vector<std::string> paths) : paths_(std::move(paths)) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDataObject)) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs_; }  // lives on the test's stack
-    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
-        if (format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL)) return DV_E_FORMATETC;
-        medium->tymed = TYMED_HGLOBAL;
-        medium->hGlobal = MakeDrop(paths_);
-        medium->pUnkForRelease = nullptr;
-        return S_OK;
-    }
-    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    STDMETHODIMP QueryGetData(FORMATETC* format) override { return format->cfFormat == CF_HDROP ? S_OK : S_FALSE; }
-    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
-        out->ptd = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
-    STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
-    ULONG refs_ = 1;
-
-private:
-    std::vector<std::string> paths_;
-};
 
 const CLSID kErasextClass = {0xBD0591EF, 0x66AF, 0x471E, {0x94, 0x02, 0x0A, 0x6F, 0x8E, 0x4B, 0x8E, 0x82}};
 const CLSID kBinshexClass = {0xB425C915, 0xF7F5, 0x466B, {0x8C, 0x17, 0xB2, 0x5B, 0xB4, 0x76, 0x61, 0xF6}};
