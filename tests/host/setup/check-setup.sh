@@ -31,7 +31,12 @@ count=0
 for file in "$stage"/*; do
   name=$(basename "$file")
   count=$((count + 1))
-  cmp -s "$file" "$work/unpacked/$name" || fault "setup.exe does not carry $name as staged"
+  # The shell extensions go to the system folder, which 7-Zip shows as the folder "$SYSDIR".
+  case "$name" in
+    Erasext.dll|Binshex.dll) packed="$work/unpacked/\$SYSDIR/$name" ;;
+    *) packed="$work/unpacked/$name" ;;
+  esac
+  cmp -s "$file" "$packed" || fault "setup.exe does not carry $name as staged"
   case "$name" in
     *.exe) [ "$(pe_kind "$file")" = "14c 10b 2" ] || fault "$name is not a 32-bit GUI program: $(pe_kind "$file")" ;;
     *.dll) [ "$(pe_kind "$file" | cut -d' ' -f1-2)" = "14c 10b" ] || fault "$name is not a 32-bit library: $(pe_kind "$file")" ;;
@@ -39,7 +44,8 @@ for file in "$stage"/*; do
   esac
 done
 for name in Lockvale.exe Purgix.exe Drivset.exe Mountex.dll quilfiledisk.sys FileDisk.inf \
-            main.ini ListSave.ini Purgix.chm Lockvale.chm Lockvale.ico sample.dat mountex-host; do
+            main.ini ListSave.ini Purgix.chm Lockvale.chm Lockvale.ico sample.dat mountex-host \
+            Erasext.dll Binshex.dll; do
   [ -e "$stage/$name" ] || fault "nothing staged as $name"
 done
 7z l "$setup" | grep -q ' uninst\.exe$' || fault "setup.exe writes no uninstaller"
