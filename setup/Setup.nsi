@@ -20,6 +20,8 @@ SetCompressor /SOLID lzma
 
 !define PRODUCT "Velora"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+; Where the shell extensions (in the system folder) find Purgix to start it.
+!define PURGIX_APP_PATH "Software\Microsoft\Windows\CurrentVersion\App Paths\Purgix.exe"
 !define UNINSTALLER "uninst.exe"
 
 Name "${PRODUCT} 个人隐私保护"
@@ -183,6 +185,7 @@ Section "程序文件" SecMain
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  WriteRegStr HKLM "${PURGIX_APP_PATH}" "" "$INSTDIR\Purgix.exe"
 SectionEnd
 
 Function un.onInit
@@ -211,6 +214,7 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\${PRODUCT}\卸载 ${PRODUCT}.lnk"
   RMDir "$SMPROGRAMS\${PRODUCT}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey HKLM "${PURGIX_APP_PATH}"
 
   ; The program files, the uninstaller last of them.
   !insertmacro ProgramFiles DeleteFile
