@@ -14,10 +14,6 @@
 #include "QuilDisk.h"
 
 #include <ddk/ntddk.h>
-#include <ntdddisk.h>
-#include <ntddstor.h>
-#include <ddk/mountdev.h>
-
 #include "DiskProtocol.h"
 
 #define QUIL_MAX_IN_FLIGHT 16
@@ -535,111 +531,6 @@ static NTSTATUS Flush(QuilDisk* disk, PIRP irp) {
     return STATUS_PENDING;
 }
 
-/* Answers a query with a fixed-size structure; a buffer too small for it is refused. */
-static NTSTATUS Reply(PIRP irp, PIO_STACK_LOCATION stack, const void* data, ULONG size) {
-    if (stack->Parameters.DeviceIoControl.OutputBufferLength < size) return Finish(irp, STATUS_BUFFER_TOO_SMALL, 0);
-    RtlCopyMemory(irp->AssociatedIrp.SystemBuffer, data, size);
-    return Finish(irp, STATUS_SUCCESS, size);
-}
-
-/* Answers a MOUNTDEV name query: a USHORT length followed by the bytes. A buffer that holds the length
- * but not the bytes gets the length and STATUS_BUFFER_OVERFLOW, as the mount manager expects. */
-static NTSTATUS ReplyName(PIRP irp, PIO_STACK_LOCATION stack, const UNICODE_STRING* name) {
-    ULONG outLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
-    PUSHORT out = (PUSHORT)irp->AssociatedIrp.SystemBuffer;
-    if (outLength < sizeof(MOUNTDEV_NAME)) return Finish(irp, STATUS_INVALID_PARAMETER, 0);
-    *out = name->Length;
-    if (outLength < sizeof(USHORT) + name->Length) {
-        irp->IoStatus.Status = STATUS_BUFFER_OVERFLOW;
-        irp->IoStatus.Information = sizeof(MOUNTDEV_NAME);
-        IoCompleteRequest(irp, IO_NO_INCREMENT);
-        return STATUS_BUFFER_OVERFLOW;
-    }
-    RtlCopyMemory(out + 1, name->Buffer, name->Length);
-    return Finish(irp, STATUS_SUCCESS, sizeof(USHORT) + name->Length);
-}
-
-/* The disk queries a file system, the mount manager and the formatter ask. The geometry is 64 heads of
- * 32 sectors, one MiB a cylinder, so that an image of whole megabytes is whole cylinders. */
-static NTSTATUS DiskQuery(QuilDisk* disk, PIRP irp, PIO_STACK_LOCATION stack) {
-    ULONGLONG size = disk->sectorCount * QUIL_SECTOR_SIZE;
-    ULONG inLength = stack->Parameters.DeviceIoControl.InputBufferLength;
-    DISK_GEOMETRY geometry;
-    RtlZeroMemory(&geometry, sizeof geometry);
-    geometry.MediaType = FixedMedia;
-    geometry.TracksPerCylinder = 64;
-    geometry.SectorsPerTrack = 32;
-    geometry.BytesPerSector = QUIL_SECTOR_SIZE;
-    geometry.Cylinders.QuadPart = (LONGLONG)(disk->sectorCount / (64 * 32));
-
-    switch (stack->Parameters.DeviceIoControl.IoControlCode) {
-    case IOCTL_DISK_GET_DRIVE_GEOMETRY:
-        return Reply(irp, stack, &geometry, sizeof geometry);
-    case IOCTL_DISK_GET_DRIVE_GEOMETRY_EX: {
-        DISK_GEOMETRY_EX ex;
-        RtlZeroMemory(&ex, sizeof ex);
-        ex.Geometry = geometry;
-        ex.DiskSize.QuadPart = (LONGLONG)size;
-        return Reply(irp, stack, &ex, FIELD_OFFSET(DISK_GEOMETRY_EX, Data));
-    }
-    case IOCTL_DISK_GET_LENGTH_INFO: {
-        GET_LENGTH_INFORMATION length;
-        length.Length.QuadPart = (LONGLONG)size;
-        return Reply(irp, stack, &length, sizeof length);
-    }
-    case IOCTL_DISK_GET_PARTITION_INFO: {
-        PARTITION_INFORMATION info;
-        RtlZeroMemory(&info, sizeof info);
-        info.PartitionLength.QuadPart = (LONGLONG)size;
-        info.PartitionType = PARTITION_IFS;
-        info.RecognizedPartition = TRUE;
-        return Reply(irp, stack, &info, sizeof info);
-    }
-    case IOCTL_DISK_GET_PARTITION_INFO_EX: {
-        PARTITION_INFORMATION_EX info;
-        RtlZeroMemory(&info, sizeof info);
-        info.PartitionStyle = PARTITION_STYLE_MBR;
-        info.PartitionLength.QuadPart = (LONGLONG)size;
-        info.Mbr.PartitionType = PARTITION_IFS;
-        info.Mbr.RecognizedPartition = TRUE;
-        return Reply(irp, stack, &info, sizeof info);
-    }
-    case IOCTL_DISK_SET_PARTITION_INFO:
-        /* The formatter sets the type of the partition it made; a disk without a table keeps none. */
-        if (inLength < sizeof(SET_PARTITION_INFORMATION)) return Finish(irp, STATUS_INVALID_PARAMETER, 0);
-        return Finish(irp, disk->readOnly ? STATUS_MEDIA_WRITE_PROTECTED : STATUS_SUCCESS, 0);
-    case IOCTL_DISK_VERIFY: {
-        VERIFY_INFORMATION verify;
-        if (inLength < sizeof verify) return Finish(irp, STATUS_INVALID_PARAMETER, 0);
-        RtlCopyMemory(&verify, irp->AssociatedIrp.SystemBuffer, sizeof verify);
-        if (verify.StartingOffset.QuadPart < 0 || (ULONGLONG)verify.StartingOffset.QuadPart > size ||
-            verify.Length > size - (ULONGLONG)verify.StartingOffset.QuadPart)
-            return Finish(irp, STATUS_INVALID_PARAMETER, 0);
-        return Finish(irp, STATUS_SUCCESS, 0);
-    }
-    case IOCTL_DISK_IS_WRITABLE:
-        return Finish(irp, disk->readOnly ? STATUS_MEDIA_WRITE_PROTECTED : STATUS_SUCCESS, 0);
-    case IOCTL_DISK_CHECK_VERIFY:
-    case IOCTL_STORAGE_CHECK_VERIFY:
-    case IOCTL_STORAGE_CHECK_VERIFY2:
-        /* The medium never changes; a caller that asks gets the change count 0. */
-        if (stack->Parameters.DeviceIoControl.OutputBufferLength >= sizeof(ULONG)) {
-            *(PULONG)irp->AssociatedIrp.SystemBuffer = 0;
-            return Finish(irp, STATUS_SUCCESS, sizeof(ULONG));
-        }
-        return Finish(irp, STATUS_SUCCESS, 0);
-    case IOCTL_DISK_MEDIA_REMOVAL:
-    case IOCTL_STORAGE_MEDIA_REMOVAL:
-        return Finish(irp, STATUS_SUCCESS, 0);
-    case IOCTL_MOUNTDEV_QUERY_DEVICE_NAME:
-    case IOCTL_MOUNTDEV_QUERY_UNIQUE_ID:
-        /* The device name is unique among the driver's disks, which is all the mount manager needs. */
-        return ReplyName(irp, stack, &disk->deviceName);
-    default:
-        return Finish(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
-    }
-}
-
 NTSTATUS QuilDiskDispatch(PDEVICE_OBJECT device, PIRP irp) {
     QuilDisk* disk = (QuilDisk*)device->DeviceExtension;
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
@@ -663,7 +554,7 @@ NTSTATUS QuilDiskDispatch(PDEVICE_OBJECT device, PIRP irp) {
         return Flush(disk, irp);
     case IRP_MJ_DEVICE_CONTROL:
         if (removed) return Finish(irp, STATUS_DEVICE_DOES_NOT_EXIST, 0);
-        return DiskQuery(disk, irp, stack);
+        return QuilDiskQuery(disk->sectorCount, disk->readOnly, &disk->deviceName, irp);
     case IRP_MJ_POWER:
         PoStartNextPowerIrp(irp);
         return Finish(irp, STATUS_SUCCESS, 0);

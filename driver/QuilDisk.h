@@ -19,6 +19,10 @@ NTSTATUS QuilDiskControl(PDEVICE_OBJECT control, PIRP irp);
  * disk, if any, is removed. */
 void QuilDiskOwnerClosing(PFILE_OBJECT file);
 
+/* Answers a disk query (IRP_MJ_DEVICE_CONTROL on a disk) of a disk of `sectorCount` sectors whose
+ * kernel name is `deviceName` (QuilDiskQuery.c). */
+NTSTATUS QuilDiskQuery(ULONGLONG sectorCount, BOOLEAN readOnly, const UNICODE_STRING* deviceName, PIRP irp);
+
 /* Dispatch for a request that reached a disk device. */
 NTSTATUS QuilDiskDispatch(PDEVICE_OBJECT disk, PIRP irp);
 

@@ -123,7 +123,7 @@ static NTSTATUS NTAPI DispatchSystemControl(PDEVICE_OBJECT device, PIRP irp) {
 
 /* IRP_MJ_CREATE, IRP_MJ_CLEANUP, IRP_MJ_CLOSE on the control device: opening the interface is how
  * callers see the driver. The handle that created a disk takes it along when it closes; both close
- * steps remove it, whichever the system sends first. */
+ * steps remove it, whichever the system sends first (Wine sends no IRP_MJ_CLEANUP, only the close). */
 static NTSTATUS NTAPI DispatchOpenClose(PDEVICE_OBJECT device, PIRP irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     if (IsDisk(device)) return QuilDiskDispatch(device, irp);
