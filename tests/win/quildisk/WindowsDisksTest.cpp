@@ -96,10 +96,10 @@ TEST_F(WindowsDisks, ACreationThatFailsLeavesNoImageNoDiskAndNoLetter) {
     TempFolder folder("windisk");
     const std::string image = folder / "new.vlr";
     const mountex::CPassword password(Password("pass1234").bytes);
-    EXPECT_FALSE(mountex::WindowsCreateImage('K', image.c_str(), password, 100));
+    EXPECT_FALSE(mountex::WindowsCreateImage('M', image.c_str(), password, 100));
     EXPECT_FALSE(Exists(image)) << "the half-made image stayed";
     EXPECT_EQ(DisksPresent(), 0) << "the disk stayed";
-    EXPECT_EQ(LetterTarget('K'), "") << "the letter stayed";
+    EXPECT_EQ(LetterTarget('M'), "") << "the letter stayed";
 }
 
 // A mounted image is served from this process until it is dismounted; the same image or the same letter
@@ -120,20 +120,20 @@ TEST_F(WindowsDisks, AMountedImageIsServedOnceUntilItsDismount) {
     }
     const mountex::CPassword right(Password("pass1234").bytes), wrong(Password("pass1235").bytes);
 
-    EXPECT_FALSE(mountex::WindowsMountDisk('K', image.c_str(), wrong));
+    EXPECT_FALSE(mountex::WindowsMountDisk('M', image.c_str(), wrong));
     EXPECT_EQ(DisksPresent(), 0) << "a wrong password left a disk";
-    ASSERT_TRUE(mountex::WindowsMountDisk('K', image.c_str(), right));
+    ASSERT_TRUE(mountex::WindowsMountDisk('M', image.c_str(), right));
     EXPECT_EQ(DisksPresent(), 1);
-    EXPECT_EQ(LetterTarget('K').rfind("\\Device\\QuilFileDisk", 0), 0u) << "K: names " << LetterTarget('K');
+    EXPECT_EQ(LetterTarget('M').rfind("\\Device\\QuilFileDisk", 0), 0u) << "M: names " << LetterTarget('M');
     EXPECT_EQ(FirstSector(), sector) << "the disk does not show the image's plaintext";
-    EXPECT_FALSE(mountex::WindowsMountDisk('L', image.c_str(), right)) << "the same image twice";
-    EXPECT_FALSE(mountex::WindowsMountDisk('K', other.c_str(), right)) << "the same letter twice";
+    EXPECT_FALSE(mountex::WindowsMountDisk('N', image.c_str(), right)) << "the same image twice";
+    EXPECT_FALSE(mountex::WindowsMountDisk('M', other.c_str(), right)) << "the same letter twice";
     EXPECT_EQ(DisksPresent(), 1);
 
-    EXPECT_TRUE(mountex::WindowsDisMountDisk('K'));
+    EXPECT_TRUE(mountex::WindowsDisMountDisk('M'));
     EXPECT_EQ(DisksPresent(), 0) << "the disk outlived its dismount";
-    EXPECT_EQ(LetterTarget('K'), "") << "the letter stayed";
-    EXPECT_FALSE(mountex::WindowsDisMountDisk('K')) << "a second dismount";
-    ASSERT_TRUE(mountex::WindowsMountDisk('L', image.c_str(), right)) << "the image is still taken";
-    EXPECT_TRUE(mountex::WindowsDisMountDisk('L'));
+    EXPECT_EQ(LetterTarget('M'), "") << "the letter stayed";
+    EXPECT_FALSE(mountex::WindowsDisMountDisk('M')) << "a second dismount";
+    ASSERT_TRUE(mountex::WindowsMountDisk('N', image.c_str(), right)) << "the image is still taken";
+    EXPECT_TRUE(mountex::WindowsDisMountDisk('N'));
 }
