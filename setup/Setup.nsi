@@ -159,11 +159,9 @@ Section "程序文件" SecMain
   ${EndIf}
 
   ; The shell extensions live in the system folder; the settings of Purgix register them on request.
-  !ifdef SHELL_EXTENSIONS
-    SetOutPath "$SYSDIR"
-    File "${STAGE}\Erasext.dll"
-    File "${STAGE}\Binshex.dll"
-  !endif
+  SetOutPath "$SYSDIR"
+  File "${STAGE}\Erasext.dll"
+  File "${STAGE}\Binshex.dll"
 
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
@@ -201,12 +199,12 @@ Section "Uninstall"
   ExecWait '"$INSTDIR\Drivset.exe" Uninstall'
 
   ; Explorer may hold a shell extension loaded: then it goes at the next restart.
-  !ifdef SHELL_EXTENSIONS
-    UnRegDLL "$SYSDIR\Erasext.dll"
-    UnRegDLL "$SYSDIR\Binshex.dll"
-    Delete /REBOOTOK "$SYSDIR\Erasext.dll"
-    Delete /REBOOTOK "$SYSDIR\Binshex.dll"
-  !endif
+  ; Unregistered as the settings page does it, with the system's regsvr32 (it runs in the libraries'
+  ; own width, which the uninstaller's may not be).
+  ExecWait '"$SYSDIR\regsvr32.exe" /u /s "$SYSDIR\Erasext.dll"'
+  ExecWait '"$SYSDIR\regsvr32.exe" /u /s "$SYSDIR\Binshex.dll"'
+  Delete /REBOOTOK "$SYSDIR\Erasext.dll"
+  Delete /REBOOTOK "$SYSDIR\Binshex.dll"
 
   SetShellVarContext all
   Delete "$SMPROGRAMS\${PRODUCT}\Lockvale.lnk"

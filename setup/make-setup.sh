@@ -18,5 +18,4 @@ for file in "$@"; do
 done
 set -- -V2 -INPUTCHARSET UTF8 -DSTAGE="$stage" -DOUTFILE="$outfile"
 [ "$width" = 64 ] && set -- "$@" -DAMD64
-[ -f "$stage/Erasext.dll" ] && set -- "$@" -DSHELL_EXTENSIONS
 exec makensis "$@" "$here/Setup.nsi"
