@@ -6,7 +6,8 @@
  * The control codes go to the driver's interface (the device Drivset installs), all METHOD_BUFFERED:
  *
  *   IOCTL_QUIL_CREATE_DISK  in: QuilDiskSetup, out: QuilDiskIdentity. Creates the disk device
- *                           \Device\QuilFileDisk<number>, reachable as \\.\QuilFileDisk<number>. The
+ *                           \Device\QuilFileDisk<number>, reachable as \\.\QuilFileDisk<number>; a
+ *                           number is not given twice while the system runs. At most QUIL_MAX_DISKS. The
  *                           handle that sent it owns the disk: only that handle, in that process, may
  *                           serve or remove it, and closing it removes the disk.
  *   IOCTL_QUIL_EXCHANGE     in: nothing, or a QuilDiskReply to the last request this thread took, followed

@@ -43,8 +43,8 @@ typedef struct QuilDisk {
     ULONGLONG lastTag;
     UNICODE_STRING deviceName;
     UNICODE_STRING linkName;
-    WCHAR deviceNameBuffer[32];
-    WCHAR linkNameBuffer[32];
+    WCHAR deviceNameBuffer[48];
+    WCHAR linkNameBuffer[48];
 } QuilDisk;
 
 /* What a queued disk request carries in the IRP's driver context while it is served. */
@@ -56,11 +56,13 @@ typedef struct QuilDisk {
 #define IRP_OF(entry) CONTAINING_RECORD((entry), IRP, Tail.Overlay.ListEntry)
 
 static KSPIN_LOCK gLock;
-static ULONG gNumbersInUse; /* bit n: a disk of number n exists */
+static ULONG gDisks;      /* disks that exist */
+static ULONG gLastNumber; /* the number the last disk was given; never given again while the system runs */
 
 void QuilDiskInitialize(void) {
     KeInitializeSpinLock(&gLock);
-    gNumbersInUse = 0;
+    gDisks = 0;
+    gLastNumber = 0;
 }
 
 static NTSTATUS Finish(PIRP irp, NTSTATUS status, ULONG_PTR information) {
@@ -271,18 +273,25 @@ static void SetContext(PFILE_OBJECT file, PVOID context) {
     KeReleaseSpinLock(&gLock, irql);
 }
 
-/* `prefix` followed by the decimal `number` (below 100), in `buffer`. */
+/* `prefix` followed by the decimal `number`, in `buffer`. */
 static void NumberedName(PUNICODE_STRING name, PWCHAR buffer, USHORT size, PCWSTR prefix, ULONG number) {
-    WCHAR digits[3] = {0, 0, 0};
-    if (number >= 10) {
-        digits[0] = (WCHAR)(L'0' + number / 10);
-        digits[1] = (WCHAR)(L'0' + number % 10);
-    } else {
-        digits[0] = (WCHAR)(L'0' + number);
-    }
+    WCHAR digits[11];
+    int at = 10;
+    digits[at] = 0;
+    do {
+        digits[--at] = (WCHAR)(L'0' + number % 10);
+        number /= 10;
+    } while (number != 0);
     RtlInitEmptyUnicodeString(name, buffer, size);
     RtlAppendUnicodeToString(name, prefix);
-    RtlAppendUnicodeToString(name, digits);
+    RtlAppendUnicodeToString(name, digits + at);
+}
+
+static void ForgetDisk(void) {
+    KIRQL irql;
+    KeAcquireSpinLock(&gLock, &irql);
+    gDisks -= 1;
+    KeReleaseSpinLock(&gLock, irql);
 }
 
 static NTSTATUS CreateDisk(PDEVICE_OBJECT control, PIRP irp, PIO_STACK_LOCATION stack) {
@@ -309,27 +318,28 @@ static NTSTATUS CreateDisk(PDEVICE_OBJECT control, PIRP irp, PIO_STACK_LOCATION 
     KeReleaseSpinLock(&gLock, irql);
     if (status == STATUS_DEVICE_BUSY) return Finish(irp, status, 0);
 
-    /* A number whose device is gone may still have its name taken while a handle to it is open. */
-    for (number = 0; number < QUIL_MAX_DISKS && status == STATUS_OBJECT_NAME_COLLISION; ++number) {
-        WCHAR buffer[32];
+    /* Numbers are not given twice, so that a drive letter left behind by a process that ended (which
+     * names the disk that is gone) never names a later disk. A name still taken (by a device that is
+     * gone but still held open) is passed over. */
+    KeAcquireSpinLock(&gLock, &irql);
+    if (gDisks < QUIL_MAX_DISKS) gDisks += 1;
+    else status = STATUS_TOO_MANY_NAMES;
+    KeReleaseSpinLock(&gLock, irql);
+    number = 0;
+    while (status == STATUS_OBJECT_NAME_COLLISION) {
+        WCHAR buffer[48];
         UNICODE_STRING name;
-        BOOLEAN free;
         KeAcquireSpinLock(&gLock, &irql);
-        free = (gNumbersInUse & (1u << number)) == 0;
-        if (free) gNumbersInUse |= 1u << number;
+        number = ++gLastNumber;
         KeReleaseSpinLock(&gLock, irql);
-        if (!free) continue;
         NumberedName(&name, buffer, sizeof buffer, L"\\Device\\QuilFileDisk", number);
         status = IoCreateDevice(control->DriverObject, sizeof(QuilDisk), &name, FILE_DEVICE_DISK,
                                 FILE_DEVICE_SECURE_OPEN, FALSE, &device);
-        if (NT_SUCCESS(status)) break;
-        KeAcquireSpinLock(&gLock, &irql);
-        gNumbersInUse &= ~(1u << number);
-        KeReleaseSpinLock(&gLock, irql);
     }
     if (!NT_SUCCESS(status)) {
+        if (status != STATUS_TOO_MANY_NAMES) ForgetDisk();
         SetContext(stack->FileObject, NULL);
-        return Finish(irp, status == STATUS_OBJECT_NAME_COLLISION ? STATUS_TOO_MANY_NAMES : status, 0);
+        return Finish(irp, status, 0);
     }
 
     disk = (QuilDisk*)device->DeviceExtension;
@@ -351,9 +361,7 @@ static NTSTATUS CreateDisk(PDEVICE_OBJECT control, PIRP irp, PIO_STACK_LOCATION 
     status = IoCreateSymbolicLink(&disk->linkName, &disk->deviceName);
     if (!NT_SUCCESS(status)) {
         IoDeleteDevice(device);
-        KeAcquireSpinLock(&gLock, &irql);
-        gNumbersInUse &= ~(1u << number);
-        KeReleaseSpinLock(&gLock, irql);
+        ForgetDisk();
         SetContext(stack->FileObject, NULL);
         return Finish(irp, status, 0);
     }
@@ -407,7 +415,7 @@ static void RemoveDisk(QuilDisk* disk) {
             if (OUTSTANDING(request) == 0) Settle(request, STATUS_DEVICE_DOES_NOT_EXIST, 0, &done);
         }
     }
-    gNumbersInUse &= ~(1u << disk->number);
+    gDisks -= 1;
     KeReleaseSpinLock(&gLock, irql);
 
     /* The name goes first: whoever sees a request fail must not open the disk again by its name. */

@@ -61,11 +61,41 @@ void Broadcast(char letter, WPARAM event) {
                               reinterpret_cast<LPARAM>(&volume));
 }
 
+// The disk a letter names when that disk is gone: the letter that a process which ended left behind
+// (its disk went with it, the letter did not). Empty when the letter names anything else, or a disk
+// that is there. Disk numbers are not given twice, so the name cannot belong to a later disk.
+std::wstring StaleDisk(char letter) {
+    const wchar_t name[] = {static_cast<wchar_t>(letter), L':', 0};
+    wchar_t target[MAX_PATH] = {};
+    if (!::QueryDosDeviceW(name, target, MAX_PATH)) return std::wstring();
+    const std::wstring device(target);
+    const std::wstring prefix = L"\\Device\\QuilFileDisk";
+    if (device.compare(0, prefix.size(), prefix) != 0) return std::wstring();
+    const std::wstring link = L"\\\\.\\QuilFileDisk" + device.substr(prefix.size());
+    HANDLE disk = ::CreateFileW(link.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                0, nullptr);
+    if (disk == INVALID_HANDLE_VALUE) return device;
+    ::CloseHandle(disk);
+    return std::wstring();
+}
+
+void TakeLetter(char letter, const std::wstring& device, bool throughManager);
+
+// Takes away the letter of a disk that is gone, made either way; true when there was one.
+bool ClearStale(char letter) {
+    const std::wstring device = StaleDisk(letter);
+    if (device.empty()) return false;
+    TakeLetter(letter, device, true);
+    if (!StaleDisk(letter).empty()) TakeLetter(letter, device, false);
+    return StaleDisk(letter).empty();
+}
+
 // Gives the disk `device` the letter through the mount manager: the point is made directly, or once
 // the manager has been told of the new volume. A system whose manager refuses a volume that is not a
 // Plug and Play device gets the letter as a plain link to the device.
 bool GiveLetter(char letter, const std::wstring& device, bool& throughManager) {
     throughManager = true;
+    ClearStale(letter);
     if (!CreatePoint(letter, device)) {
         // MOUNTMGR_TARGET_NAME: the name's length in bytes, then the name.
         const USHORT length = static_cast<USHORT>(device.size() * sizeof(wchar_t));
@@ -246,7 +276,7 @@ bool WindowsMountDisk(char letter, const char* imagePath, const CPassword& passw
 bool WindowsDisMountDisk(char letter) {
     std::lock_guard<std::mutex> hold(gDisksLock);
     auto found = gDisks.find(letter);
-    if (found == gDisks.end()) return false;
+    if (found == gDisks.end()) return ClearStale(letter);
     Detach(letter, *found->second);
     gDisks.erase(found);
     return true;

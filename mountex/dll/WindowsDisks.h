@@ -11,7 +11,8 @@ namespace mountex {
 
 bool WindowsCreateImage(char letter, const char* imagePath, const CPassword& password, UINT sizeMB);
 bool WindowsMountDisk(char letter, const char* imagePath, const CPassword& password);
-// Dismounts and removes a disk this process mounted at `letter`.
+// Dismounts and removes a disk this process mounted at `letter`; for a letter left behind by a process
+// that ended (its disk went with it), takes the letter away.
 bool WindowsDisMountDisk(char letter);
 
 }  // namespace mountex

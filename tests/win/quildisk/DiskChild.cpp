@@ -5,6 +5,9 @@
 //   quildisk-child intrude HANDLE     with HANDLE, an inherited handle that owns a disk of the parent,
 //                                     tries to serve and to remove that disk. Exit code 0 when the driver
 //                                     refused both, 1 when it accepted either.
+//   quildisk-child mount LETTER IMAGE MARKER
+//                                     mounts IMAGE (password "pass1234") at LETTER the Windows way,
+//                                     writes "mounted" to MARKER and waits to be ended.
 #include <windows.h>
 #include <winioctl.h>
 
@@ -16,6 +19,7 @@
 
 #include "DiskProtocol.h"
 #include "DiskServer.h"
+#include "WindowsDisks.h"
 
 namespace {
 
@@ -64,11 +68,20 @@ int Intrude(HANDLE owner) {
     return served || removed ? 1 : 0;
 }
 
+int Mount(char letter, const char* image, const char* marker) {
+    const char password[17] = "pass1234";
+    if (!mountex::WindowsMountDisk(letter, image, mountex::CPassword(password))) return 5;
+    Note(marker, "mounted");
+    ::Sleep(INFINITE);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && !std::strcmp(argv[1], "stall")) return Stall(argv[2]);
     if (argc == 3 && !std::strcmp(argv[1], "intrude"))
         return Intrude(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::strtoull(argv[2], nullptr, 10))));
+    if (argc == 5 && !std::strcmp(argv[1], "mount")) return Mount(argv[2][0], argv[3], argv[4]);
     return 100;
 }

@@ -31,18 +31,24 @@ void RunDrivset(const char* verb) {
     ::CloseHandle(process.hProcess);
 }
 
-// The driver's disks that open now.
-int DisksPresent() {
-    int present = 0;
-    for (int n = 0; n < 8; ++n) {
-        HANDLE disk = ::CreateFileA(("\\\\.\\QuilFileDisk" + std::to_string(n)).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+// The names of the driver's disks that open now ("\\.\QuilFileDisk<n>").
+std::vector<std::string> Disks() {
+    std::vector<std::string> disks;
+    std::vector<char> names(1 << 16);
+    const DWORD size = ::QueryDosDeviceA(nullptr, names.data(), static_cast<DWORD>(names.size()));
+    for (const char* name = names.data(); size && *name; name += std::strlen(name) + 1) {
+        if (std::strncmp(name, "QuilFileDisk", 12) != 0) continue;
+        const std::string path = std::string("\\\\.\\") + name;
+        HANDLE disk = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
         if (disk == INVALID_HANDLE_VALUE) continue;
-        ++present;
+        disks.push_back(path);
         ::CloseHandle(disk);
     }
-    return present;
+    return disks;
 }
+
+int DisksPresent() { return static_cast<int>(Disks().size()); }
 
 // What the letter names in the system's device namespace; empty when nothing.
 std::string LetterTarget(char letter) {
@@ -55,18 +61,17 @@ bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str())
 
 // The first sector of the only disk present, read through the device.
 std::vector<uint8_t> FirstSector() {
-    for (int n = 0; n < 8; ++n) {
-        HANDLE disk = ::CreateFileA(("\\\\.\\QuilFileDisk" + std::to_string(n)).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (disk == INVALID_HANDLE_VALUE) continue;
-        std::vector<uint8_t> sector(512);
-        OVERLAPPED at = {};
-        DWORD done = 0;
-        const bool ok = ::ReadFile(disk, sector.data(), 512, &done, &at) && done == 512;
-        ::CloseHandle(disk);
-        return ok ? sector : std::vector<uint8_t>();
-    }
-    return {};
+    const std::vector<std::string> disks = Disks();
+    if (disks.size() != 1) return {};
+    HANDLE disk = ::CreateFileA(disks[0].c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (disk == INVALID_HANDLE_VALUE) return {};
+    std::vector<uint8_t> sector(512);
+    OVERLAPPED at = {};
+    DWORD done = 0;
+    const bool ok = ::ReadFile(disk, sector.data(), 512, &done, &at) && done == 512;
+    ::CloseHandle(disk);
+    return ok ? sector : std::vector<uint8_t>();
 }
 
 struct Password {
@@ -136,4 +141,51 @@ TEST_F(WindowsDisks, AMountedImageIsServedOnceUntilItsDismount) {
     EXPECT_FALSE(mountex::WindowsDisMountDisk('M')) << "a second dismount";
     ASSERT_TRUE(mountex::WindowsMountDisk('N', image.c_str(), right)) << "the image is still taken";
     EXPECT_TRUE(mountex::WindowsDisMountDisk('N'));
+}
+
+// A process that mounted a disk ends without dismounting it: the disk goes with it, and the letter it
+// left behind is taken away by a dismount from another process, or by the next mount on that letter.
+TEST_F(WindowsDisks, ALetterLeftByAProcessThatEndedIsTakenBackByDismountOrMount) {
+    TempFolder folder("windisk");
+    const std::string image = folder / "disk.vlr", marker = folder / "child.txt";
+    const std::string secret = "pass1234";
+    vlr::CreateOptions cheap;
+    cheap.kdf = {1, 64, 1};
+    ASSERT_EQ(vlr::CVlrImage::Create(image, 100, reinterpret_cast<const uint8_t*>(secret.data()), secret.size(), cheap),
+              vlr::VlrResult::Ok);
+    const mountex::CPassword password(Password("pass1234").bytes);
+
+    for (const bool byDismount : {true, false}) {
+        SCOPED_TRACE(byDismount ? "taken back by a dismount" : "taken back by the next mount");
+        ::DeleteFileA(marker.c_str());
+        std::string line = "\"" + WinePath(QUILDISK_CHILD) + "\" mount M \"" + image + "\" \"" + marker + "\"";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION child = {};
+        ASSERT_TRUE(::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child));
+        for (int i = 0; i < 200 && ReadBytes(marker).find("mounted") == std::string::npos; ++i) ::Sleep(50);
+        ASSERT_NE(ReadBytes(marker).find("mounted"), std::string::npos) << "the child did not mount";
+        const std::string device = LetterTarget('M');
+        ASSERT_EQ(device.rfind("\\Device\\QuilFileDisk", 0), 0u) << "M: names " << device;
+
+        ::TerminateProcess(child.hProcess, 9);
+        ::WaitForSingleObject(child.hProcess, 20000);
+        ::CloseHandle(child.hThread);
+        ::CloseHandle(child.hProcess);
+        for (int i = 0; i < 100 && DisksPresent() != 0; ++i) ::Sleep(50);
+        ASSERT_EQ(DisksPresent(), 0) << "the disk outlived its process";
+        EXPECT_EQ(LetterTarget('M'), device) << "the letter was not left behind: nothing to take back";
+
+        if (byDismount) {
+            EXPECT_TRUE(mountex::WindowsDisMountDisk('M'));
+            EXPECT_EQ(LetterTarget('M'), "") << "the letter stayed";
+            EXPECT_FALSE(mountex::WindowsDisMountDisk('M')) << "a second dismount";
+        } else {
+            ASSERT_TRUE(mountex::WindowsMountDisk('M', image.c_str(), password));
+            EXPECT_NE(LetterTarget('M'), device) << "M: still names the disk that is gone";
+            EXPECT_EQ(FirstSector().size(), 512u) << "the new disk does not serve";
+            EXPECT_TRUE(mountex::WindowsDisMountDisk('M'));
+            EXPECT_EQ(LetterTarget('M'), "");
+        }
+    }
 }
