@@ -10,6 +10,7 @@
 
 #include "DiskProtocol.h"
 #include "DiskServer.h"
+#include "DriverInstall.h"
 #include "TempFolder.h"
 #include "VlrImage.h"
 #include "WineDrives.h"
@@ -25,20 +26,6 @@ const DWORD kWaitMs = 20000;
 // The mount manager's queries of a volume's names (ddk/mountdev.h, which user-mode code cannot include).
 const DWORD kMountDevQueryUniqueId = CTL_CODE('M', 0, METHOD_BUFFERED, FILE_ANY_ACCESS);
 const DWORD kMountDevQueryDeviceName = CTL_CODE('M', 2, METHOD_BUFFERED, FILE_ANY_ACCESS);
-
-void RunDrivset(const char* verb) {
-    std::string command = "\"" + WinePath(DRIVSET_EXE) + "\" " + verb;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                 &process));
-    DWORD waited = ::WaitForSingleObject(process.hProcess, 60000);
-    if (waited != WAIT_OBJECT_0) ::TerminateProcess(process.hProcess, 1);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    ASSERT_EQ(waited, WAIT_OBJECT_0) << "Drivset " << verb << " did not end";
-}
 
 const uint8_t kDataKey[vlr::kDataKeySize] = {
     0x10, 0x21, 0x32, 0x43, 0x54, 0x65, 0x76, 0x87, 0x98, 0xa9, 0xba, 0xcb, 0xdc, 0xed, 0xfe, 0x0f,
@@ -155,8 +142,8 @@ bool RoundTrip(const std::string& diskPath, uint32_t seed) {
 
 class QuilDisk : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { RunDrivset("Install"); }
-    static void TearDownTestSuite() { RunDrivset("Uninstall"); }
+    static void SetUpTestSuite() { SetDriverInstalled(true); }
+    static void TearDownTestSuite() { SetDriverInstalled(false); }
     void SetUp() override { ASSERT_FALSE(mountex::DriverInterfacePath().empty()) << "the driver is not installed"; }
 };
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "DiskServer.h"
+#include "DriverInstall.h"
 #include "TempFolder.h"
 #include "VlrImage.h"
 #include "WindowsDisks.h"
@@ -18,18 +19,6 @@
 // which is the failure whose clean-up these tests watch.
 
 namespace {
-
-void RunDrivset(const char* verb) {
-    std::string command = "\"" + WinePath(DRIVSET_EXE) + "\" " + verb;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                 &process));
-    ::WaitForSingleObject(process.hProcess, 60000);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-}
 
 // The names of the driver's disks that open now ("\\.\QuilFileDisk<n>").
 std::vector<std::string> Disks() {
@@ -81,8 +70,8 @@ struct Password {
 
 class WindowsDisks : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { RunDrivset("Install"); }
-    static void TearDownTestSuite() { RunDrivset("Uninstall"); }
+    static void SetUpTestSuite() { SetDriverInstalled(true); }
+    static void TearDownTestSuite() { SetDriverInstalled(false); }
     void SetUp() override {
         ASSERT_FALSE(mountex::DriverInterfacePath().empty()) << "the driver is not installed";
         ASSERT_EQ(DisksPresent(), 0);
