@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "BlockWrite.h"
+#include "DialogPacer.h"
 #include "File.h"
 #include "FileException.h"
 #include "GbkText.h"
@@ -185,21 +186,11 @@ void COutlookMailDlg::OnOK() {
         return;
     }
 
-    // One waiting message before each block (Cancel arrives that way), and the bar after it.
-    struct MailPacer : BlockPacer {
+    // The bar after each block.
+    struct MailPacer : DialogPacer {
         COutlookMailDlg& dialog;
         uint64_t size, written = 0;
-        MailPacer(COutlookMailDlg& d, uint64_t s) : dialog(d), size(s) {}
-        bool BeforeBlock() override {
-            MSG msg;
-            if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return true;
-            if (dialog.cancelFlag) return false;
-            if (!::IsDialogMessageA(dialog.m_hWnd, &msg)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageA(&msg);
-            }
-            return true;
-        }
+        MailPacer(COutlookMailDlg& d, uint64_t s) : DialogPacer(d.m_hWnd, d.cancelFlag), dialog(d), size(s) {}
         void AfterBlock(uint32_t bytes) override {
             written += bytes;
             uint64_t percent = size / 100 ? written / (size / 100) : written * 100 / size;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "BlockWrite.h"
+#include "DialogPacer.h"
 #include "File.h"
 #include "FileException.h"
 #include "FileFind.h"
@@ -168,20 +169,10 @@ bool CTempFilesDlg::WipeFile(const std::string& path, uint64_t size) {
         return false;
     }
 
-    // One waiting message before each block (Cancel arrives that way); the percentage after it.
-    struct TempPacer : BlockPacer {
+    // The percentage after each block.
+    struct TempPacer : DialogPacer {
         CTempFilesDlg& dialog;
-        explicit TempPacer(CTempFilesDlg& d) : dialog(d) {}
-        bool BeforeBlock() override {
-            MSG msg;
-            if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return true;
-            if (dialog.cancelFlag) return false;
-            if (!::IsDialogMessageA(dialog.m_hWnd, &msg)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageA(&msg);
-            }
-            return true;
-        }
+        explicit TempPacer(CTempFilesDlg& d) : DialogPacer(d.m_hWnd, d.cancelFlag), dialog(d) {}
         void AfterBlock(uint32_t bytes) override {
             dialog.written += bytes;
             // A file that grew since the measuring can take the count past the total.
