@@ -485,13 +485,28 @@ void QuilDiskOwnerClosing(PFILE_OBJECT file) {
     if (disk) RemoveDisk(disk);
 }
 
+/* Queues a checked request for the server, with gLock held (taken at `irql`), and releases the
+   lock; the requests the queueing finished are completed after it. */
+static NTSTATUS QueueAndRelease(QuilDisk* disk, PIRP irp, KIRQL irql) {
+    LIST_ENTRY done;
+    HANDED(irp) = 0;
+    OUTSTANDING(irp) = 0;
+    FAILURE(irp) = 0;
+    STARTED(irp) = 0;
+    InitializeListHead(&done);
+    Wait(&disk->queued, irp, &done);
+    Pump(disk, &done);
+    KeReleaseSpinLock(&gLock, irql);
+    FinishAll(&done);
+    return STATUS_PENDING;
+}
+
 /* A read or write checked against the disk: whole sectors, inside the disk. */
 static NTSTATUS Transfer(QuilDisk* disk, PIRP irp, PIO_STACK_LOCATION stack) {
     BOOLEAN write = stack->MajorFunction == IRP_MJ_WRITE;
     ULONGLONG size = disk->sectorCount * QUIL_SECTOR_SIZE;
     LONGLONG offset = write ? stack->Parameters.Write.ByteOffset.QuadPart : stack->Parameters.Read.ByteOffset.QuadPart;
     ULONG length = write ? stack->Parameters.Write.Length : stack->Parameters.Read.Length;
-    LIST_ENTRY done;
     KIRQL irql;
 
     if (write && disk->readOnly) return Finish(irp, STATUS_MEDIA_WRITE_PROTECTED, 0);
@@ -501,42 +516,23 @@ static NTSTATUS Transfer(QuilDisk* disk, PIRP irp, PIO_STACK_LOCATION stack) {
     if (length == 0) return Finish(irp, STATUS_SUCCESS, 0);
     if (!RequestBuffer(irp)) return Finish(irp, STATUS_INSUFFICIENT_RESOURCES, 0);
 
-    HANDED(irp) = 0;
-    OUTSTANDING(irp) = 0;
-    FAILURE(irp) = 0;
-    STARTED(irp) = 0;
-    InitializeListHead(&done);
     KeAcquireSpinLock(&gLock, &irql);
     if (disk->removed) {
         KeReleaseSpinLock(&gLock, irql);
         return Finish(irp, STATUS_DEVICE_DOES_NOT_EXIST, 0);
     }
-    Wait(&disk->queued, irp, &done);
-    Pump(disk, &done);
-    KeReleaseSpinLock(&gLock, irql);
-    FinishAll(&done);
-    return STATUS_PENDING;
+    return QueueAndRelease(disk, irp, irql);
 }
 
 static NTSTATUS Flush(QuilDisk* disk, PIRP irp) {
-    LIST_ENTRY done;
     KIRQL irql;
-    HANDED(irp) = 0;
-    OUTSTANDING(irp) = 0;
-    FAILURE(irp) = 0;
-    STARTED(irp) = 0;
-    InitializeListHead(&done);
     KeAcquireSpinLock(&gLock, &irql);
     if (disk->removed || disk->readOnly) {
         NTSTATUS status = disk->removed ? STATUS_DEVICE_DOES_NOT_EXIST : STATUS_SUCCESS;
         KeReleaseSpinLock(&gLock, irql);
         return Finish(irp, status, 0);
     }
-    Wait(&disk->queued, irp, &done);
-    Pump(disk, &done);
-    KeReleaseSpinLock(&gLock, irql);
-    FinishAll(&done);
-    return STATUS_PENDING;
+    return QueueAndRelease(disk, irp, irql);
 }
 
 NTSTATUS QuilDiskDispatch(PDEVICE_OBJECT device, PIRP irp) {
