@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "DrivenDialog.h"
 #include "InputPassWordDlg.h"
 #include "ScriptedUi.h"
 #include "SetPassWordDlg.h"
@@ -45,29 +46,6 @@ std::string StoredValue(DWORD* type = nullptr) {
 }
 
 std::string Padded(const std::string& text) { return text + std::string(20 - text.size(), '\0'); }
-
-// A dialog with a script that runs from its own message loop once it is up.
-template <class Base>
-class Driven : public Base {
-public:
-    std::function<void(CDialog&)> script;
-
-protected:
-    bool OnInitDialog() override {
-        bool result = Base::OnInitDialog();
-        this->PostMessage(WM_APP);
-        return result;
-    }
-    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
-        if (msg == WM_APP) {
-            if (script) script(*this);
-            // Still open after the script: the dialog refused; Cancel ends the run.
-            if (this->m_nModalResult == -1) this->SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-            return 0;
-        }
-        return Base::WindowProc(msg, wp, lp);
-    }
-};
 
 void Press(CDialog& dialog, int id) { dialog.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
 

@@ -10,33 +10,10 @@
 #include <vector>
 
 #include "Dialog.h"
+#include "DrivenDialog.h"
 #include "TempFolder.h"
 
 namespace privacy_test {
-
-// A dialog with a script that runs from its own message loop once it is up; a dialog still open
-// after the script is cancelled.
-template <class Base>
-class Driven : public Base {
-public:
-    using Base::Base;
-    std::function<void(Base&)> script;
-
-protected:
-    bool OnInitDialog() override {
-        bool result = Base::OnInitDialog();
-        this->PostMessage(WM_APP);
-        return result;
-    }
-    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
-        if (msg == WM_APP) {
-            if (script) script(*this);
-            if (this->m_nModalResult == -1) this->SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-            return 0;
-        }
-        return Base::WindowProc(msg, wp, lp);
-    }
-};
 
 inline void Press(CWnd& dialog, int id) { dialog.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
 
