@@ -70,25 +70,6 @@ bool DrivenDiskWipeDialog::WaitForWorker(DWORD ms) {
     return PumpUntil([worker] { return ::WaitForSingleObject(worker, 0) == WAIT_OBJECT_0; }, ms);
 }
 
-void RunHostShell(const std::string& command) {
-    // Wine gives no process handle for a Unix program, so the command says it is done by making a
-    // marker file, and this waits for that file.
-    static int counter = 0;
-    const std::string marker =
-        "/tmp/purgix-host-shell-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++counter);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    std::string line = "/bin/sh -c \"" + command + "; : > '" + marker + "'\"";
-    if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return;
-    if (process.hProcess) ::CloseHandle(process.hProcess);
-    if (process.hThread) ::CloseHandle(process.hThread);
-    const std::string seen = WinePath(marker);
-    for (int waited = 0; waited < 30000 && ::GetFileAttributesA(seen.c_str()) == INVALID_FILE_ATTRIBUTES; waited += 20)
-        ::Sleep(20);
-    ::DeleteFileA(seen.c_str());
-}
-
 std::string FileBytes(const std::string& path) { return ReadBytes(path); }
 
 std::vector<std::string> NamesIn(const std::string& folder) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "DiskWipeDialog.h"
+#include "HostShell.h"
 #include "WineDrives.h"
 
 namespace wipetest {
@@ -33,8 +34,6 @@ protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 };
 
-// Runs a host shell command line (through Wine's start of Unix programs) and waits for it.
-void RunHostShell(const std::string& command);
 // The file's bytes, or a text that names the failure.
 std::string FileBytes(const std::string& path);
 // The names in `folder` (such as "W:\"), "." and ".." left out.

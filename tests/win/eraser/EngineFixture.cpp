@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "GbkText.h"
+#include "HostShell.h"
 
 namespace engine_test {
 
@@ -42,34 +43,6 @@ bool HookFlushFileBuffers() {
         }
     }
     return hooked;
-}
-
-// The host path of a Windows path under Wine; empty elsewhere.
-std::string HostPath(const std::string& path) {
-    typedef char*(CDECL * UnixNameFn)(const WCHAR*);
-    FARPROC found = ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
-    if (!found) return std::string();
-    UnixNameFn unixName = reinterpret_cast<UnixNameFn>(reinterpret_cast<void (*)()>(found));
-    WCHAR wide[MAX_PATH * 2];
-    if (!::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH * 2)) return std::string();
-    char* host = unixName(wide);
-    if (!host) return std::string();
-    std::string result = host;
-    ::HeapFree(::GetProcessHeap(), 0, host);
-    return result;
-}
-
-// Starts a host program under Wine. The process Wine hands back may end before the host program
-// has done its work, and its exit code says nothing: callers wait for the outcome itself.
-void RunHost(const std::string& commandLine) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process;
-    std::string line = commandLine;
-    if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return;
-    ::WaitForSingleObject(process.hProcess, 10000);
-    ::CloseHandle(process.hProcess);
-    ::CloseHandle(process.hThread);
 }
 
 }  // namespace
@@ -132,7 +105,7 @@ std::string Original(size_t size) {
 bool MakeDirLink(const std::string& target, const std::string& link) {
     std::string hostTarget = HostPath(target);
     if (!hostTarget.empty()) {
-        RunHost("/bin/ln -s \"" + hostTarget + "\" \"" + HostPath(gbk::FolderOf(link)) + "/" + gbk::NameOf(link) + "\"");
+        RunHostShell("ln -s '" + hostTarget + "' '" + HostPath(gbk::FolderOf(link)) + "/" + gbk::NameOf(link) + "'");
         for (int wait = 0; wait < 100 && !Exists(link); ++wait) ::Sleep(50);
         return Exists(link);
     }
@@ -144,7 +117,7 @@ bool MakeDirLink(const std::string& target, const std::string& link) {
 void RemoveDirLink(const std::string& link) {
     std::string host = HostPath(link);
     if (!host.empty()) {
-        RunHost("/bin/rm -f \"" + host + "\"");
+        RunHostShell("rm -f '" + host + "'");
         for (int wait = 0; wait < 100 && Exists(link); ++wait) ::Sleep(50);
     } else {
         ::RemoveDirectoryA(link.c_str());

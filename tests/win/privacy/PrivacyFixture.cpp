@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "EngineFixture.h"
+#include "HostShell.h"
 
 namespace privacy_test {
 
@@ -41,17 +42,6 @@ void* HookImport(const char* name, void* replacement) {
         }
     }
     return nullptr;
-}
-
-// Starts a host command; Wine gives no process to wait on.
-void RunHost(const std::string& commandLine) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process;
-    std::string line = commandLine;
-    if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return;
-    ::CloseHandle(process.hProcess);
-    ::CloseHandle(process.hThread);
 }
 
 // Waits up to `rounds` times 20 ms for `done`, handling this thread's messages meanwhile.
@@ -95,7 +85,7 @@ void Screenshot(HWND window, const std::string& name) {
     if (!::IsWindowVisible(window)) ::ShowWindow(window, SW_SHOW);
     ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     PumpUntil([] { return false; }, 15);
-    RunHost("/bin/sh -c \"mkdir -p '" + folder + "' && import -window root '" + png + "'; touch '" + marker + "'\"");
+    StartHostProgram("/bin/sh -c \"mkdir -p '" + folder + "' && import -window root '" + png + "'; touch '" + marker + "'\"");
     PumpUntil([&] { return Exists(winMarker); });
     std::remove(winMarker.c_str());
 }
