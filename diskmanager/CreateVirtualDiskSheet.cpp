@@ -17,9 +17,6 @@ constexpr UINT kMaxSizeMB = 11 * 1024;
 
 int Message(const std::string& text, UINT flags = MB_OK | MB_ICONEXCLAMATION) { return AfxMessageBox(text, flags); }
 
-// F1 anywhere in the wizard opens the help, as its Help buttons do.
-bool IsHelpMessage(UINT msg) { return msg == WM_HELP; }
-
 }  // namespace
 
 // ---- Page 1: the image file ----
@@ -106,11 +103,6 @@ LRESULT CSelectFilePage::OnWizardNext() {
 
 void CSelectFilePage::OnHelp() { ShowLockvaleHelp(); }
 
-LRESULT CSelectFilePage::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
-    if (IsHelpMessage(msg)) return ShowLockvaleHelp(), TRUE;
-    return CPropertyPage::WindowProc(msg, wp, lp);
-}
-
 // ---- Page 2: the password ----
 
 CsetPasswordpage::CsetPasswordpage() : CPropertyPage(IDD_SET_PASSWORD) {}
@@ -138,11 +130,6 @@ LRESULT CsetPasswordpage::OnWizardNext() {
 }
 
 void CsetPasswordpage::OnHelp() { ShowLockvaleHelp(); }
-
-LRESULT CsetPasswordpage::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
-    if (IsHelpMessage(msg)) return ShowLockvaleHelp(), TRUE;
-    return CPropertyPage::WindowProc(msg, wp, lp);
-}
 
 // ---- Page 3: the letter and the creation ----
 
@@ -189,7 +176,6 @@ LRESULT CcreateVirDiskPage::OnWizardNext() {
 void CcreateVirDiskPage::OnHelp() { ShowLockvaleHelp(); }
 
 LRESULT CcreateVirDiskPage::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
-    if (IsHelpMessage(msg)) return ShowLockvaleHelp(), TRUE;
     if (msg == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lp) == ::GetDlgItem(m_hWnd, IDC_CREATE_STATUS)) {
         HDC dc = reinterpret_cast<HDC>(wp);
         ::SetTextColor(dc, RGB(255, 0, 0));

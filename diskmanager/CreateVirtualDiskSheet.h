@@ -21,7 +21,6 @@ protected:
     void DoDataExchange(CDataExchange* dx) override;
     LRESULT OnWizardNext() override;
     void OnHelp() override;
-    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
     void ReadFields();
@@ -41,7 +40,6 @@ protected:
     void DoDataExchange(CDataExchange* dx) override;
     LRESULT OnWizardNext() override;
     void OnHelp() override;
-    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 };
 
 class CcreateVirDiskPage : public CPropertyPage {

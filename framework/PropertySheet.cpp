@@ -95,6 +95,14 @@ bool CPropertyPage::OnNotify(int id, NMHDR* header, LRESULT& result) {
     return false;
 }
 
+LRESULT CPropertyPage::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_HELP) {
+        OnHelp();
+        return TRUE;
+    }
+    return CDialog::WindowProc(msg, wp, lp);
+}
+
 CPropertySheet::CPropertySheet(const std::string& caption, HWND parent, UINT selectPage)
     : m_psh(), caption_(caption) {
     m_psh.dwSize = sizeof m_psh;

@@ -40,8 +40,10 @@ protected:
     virtual LRESULT OnWizardNext() { return 0; }
     // Finish; false keeps the wizard open.
     virtual bool OnWizardFinish() { return true; }
-    // The sheet's Help button while this page is current.
+    // The sheet's Help button while this page is current, and F1 anywhere on the page (which
+    // arrives as WM_HELP: the sheet runs its own message loop).
     virtual void OnHelp() {}
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
     // A page's OK is the sheet's: it does nothing itself, OnApply calls it.
     void OnOK() override {}

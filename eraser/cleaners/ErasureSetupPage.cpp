@@ -105,12 +105,3 @@ bool ErasureSetupPage::OnCommand(UINT id, UINT code, HWND control) {
 }
 
 void ErasureSetupPage::OnHelp() { Ui().ShowHelp(ProgramDirectory() + kHelpTopic); }
-
-LRESULT ErasureSetupPage::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
-    // F1 anywhere on the page arrives here as WM_HELP (the sheet runs its own message loop).
-    if (msg == WM_HELP) {
-        OnHelp();
-        return TRUE;
-    }
-    return CPropertyPage::WindowProc(msg, wp, lp);
-}

@@ -18,7 +18,6 @@ protected:
     bool OnApply() override;
     bool OnCommand(UINT id, UINT code, HWND control) override;
     void OnHelp() override;
-    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
     // Runs the advanced dialog (template 336) modally, with its NSA choice selected when `nsaTicked`;
     // returns IDOK or IDCANCEL.
     virtual INT_PTR RunAdvancedDialog(bool nsaTicked);

@@ -180,12 +180,3 @@ void GlobalSetupPage::ShowRegistrationButtons() {
 }
 
 void GlobalSetupPage::OnHelp() { Ui().ShowHelp(ProgramDirectory() + kHelpTopic); }
-
-LRESULT GlobalSetupPage::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
-    // F1 anywhere on the page arrives here as WM_HELP (the sheet runs its own message loop).
-    if (msg == WM_HELP) {
-        OnHelp();
-        return TRUE;
-    }
-    return CPropertyPage::WindowProc(msg, wp, lp);
-}

@@ -60,12 +60,3 @@ bool IEWipeSetupPage::OnCommand(UINT id, UINT code, HWND control) {
 }
 
 void IEWipeSetupPage::OnHelp() { Ui().ShowHelp(ProgramDirectory() + kHelpTopic); }
-
-LRESULT IEWipeSetupPage::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
-    // F1 anywhere on the page arrives here as WM_HELP (the sheet runs its own message loop).
-    if (msg == WM_HELP) {
-        OnHelp();
-        return TRUE;
-    }
-    return CPropertyPage::WindowProc(msg, wp, lp);
-}

@@ -18,7 +18,6 @@ protected:
     bool OnApply() override;
     bool OnCommand(UINT id, UINT code, HWND control) override;
     void OnHelp() override;
-    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
     std::string iniPath_;
