@@ -4,6 +4,7 @@
 
 #include "GbkText.h"
 #include "HostShell.h"
+#include "ImportHook.h"
 
 namespace engine_test {
 
@@ -18,31 +19,11 @@ BOOL WINAPI CountingFlush(HANDLE file) {
     return realFlush(file);
 }
 
-// Points this program's import of FlushFileBuffers at the counter. The engine is linked into the
-// program, so every flush it makes goes through this slot.
+// Points this program's import of FlushFileBuffers at the counter.
 bool HookFlushFileBuffers() {
-    unsigned char* base = reinterpret_cast<unsigned char*>(::GetModuleHandleA(nullptr));
-    IMAGE_NT_HEADERS* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    IMAGE_DATA_DIRECTORY imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    bool hooked = false;
-    for (IMAGE_IMPORT_DESCRIPTOR* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         dll->Name; ++dll) {
-        if (_stricmp(reinterpret_cast<char*>(base + dll->Name), "kernel32.dll") != 0 || !dll->OriginalFirstThunk) continue;
-        IMAGE_THUNK_DATA* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
-        IMAGE_THUNK_DATA* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
-        for (; name->u1.AddressOfData; ++name, ++slot) {
-            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
-            IMAGE_IMPORT_BY_NAME* import = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<char*>(import->Name), "FlushFileBuffers") != 0) continue;
-            DWORD protection;
-            ::VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
-            realFlush = reinterpret_cast<FlushFn>(slot->u1.Function);
-            slot->u1.Function = reinterpret_cast<ULONG_PTR>(&CountingFlush);
-            ::VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
-            hooked = true;
-        }
-    }
-    return hooked;
+    void* real = HookKernel32Import("FlushFileBuffers", reinterpret_cast<void*>(&CountingFlush));
+    realFlush = reinterpret_cast<FlushFn>(real);
+    return realFlush != nullptr;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "EngineFixture.h"
 #include "HostShell.h"
+#include "ImportHook.h"
 
 namespace privacy_test {
 
@@ -18,30 +19,6 @@ std::vector<Deletion> deletions;
 BOOL WINAPI WatchedDelete(LPCSTR path) {
     if (watching) deletions.push_back({path, ReadBytes(path), engine_test::FlushCount()});
     return realDelete(path);
-}
-
-// Points this program's import of kernel32's `name` at `replacement`; returns the real function.
-void* HookImport(const char* name, void* replacement) {
-    unsigned char* base = reinterpret_cast<unsigned char*>(::GetModuleHandleA(nullptr));
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    IMAGE_DATA_DIRECTORY imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); dll->Name; ++dll) {
-        if (_stricmp(reinterpret_cast<char*>(base + dll->Name), "kernel32.dll") != 0 || !dll->OriginalFirstThunk) continue;
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
-        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slot) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-            auto* import = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<char*>(import->Name), name) != 0) continue;
-            DWORD protection;
-            ::VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
-            void* real = reinterpret_cast<void*>(slot->u1.Function);
-            slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-            ::VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
-            return real;
-        }
-    }
-    return nullptr;
 }
 
 // Waits up to `rounds` times 20 ms for `done`, handling this thread's messages meanwhile.
@@ -61,7 +38,8 @@ void PumpUntil(const std::function<bool()>& done, int rounds = 250) {
 DeletionWatch::DeletionWatch() {
     engine_test::FlushCount();  // counting starts here
     if (!realDelete) {
-        realDelete = reinterpret_cast<DeleteFn>(HookImport("DeleteFileA", reinterpret_cast<void*>(&WatchedDelete)));
+        void* real = HookKernel32Import("DeleteFileA", reinterpret_cast<void*>(&WatchedDelete));
+        realDelete = reinterpret_cast<DeleteFn>(real);
     }
     deletions.clear();
     watching = realDelete != nullptr;

@@ -1,0 +1,8 @@
+#pragma once
+// Watching what the code under test calls: the test program's import of a kernel32 function is
+// pointed at a replacement. The code under test is linked into the program, so every call it makes
+// goes through that slot.
+
+// Points every import slot of kernel32's `name` at `replacement`; returns the real function, or
+// nullptr when the program does not import it.
+void* HookKernel32Import(const char* name, void* replacement);
