@@ -60,6 +60,32 @@ struct PageCase {
     std::string iniAfterOk;
 };
 
+// Opens `Page` on c.ini alone in a sheet, clicks c.clicks and presses OK: what the boxes show at
+// opening and before OK, and main.ini after it, are the case's; nothing is written before OK and
+// nothing is said.
+template <class Page, size_t N>
+void CheckPageCase(const PageCase& c, const int (&boxes)[N]) {
+    SCOPED_TRACE(c.name);
+    CWinApp app("Purgix");
+    ScriptedUi ui;
+    TempFolder folder;
+    ASSERT_TRUE(WriteBytes(folder / "main.ini", c.ini));
+    Driven<Page> page(folder / "main.ini");
+    std::vector<std::string> atOpen, beforeOk;
+    page.script = [&](CPropertyPage& p) {
+        atOpen = Boxes(p, boxes);
+        for (int id : c.clicks) Click(p, id);
+        beforeOk = Boxes(p, boxes);
+        EXPECT_EQ(ReadBytes(folder / "main.ini"), c.ini) << "nothing is written before OK";
+        PressSheet(p, PSBTN_OK);
+    };
+    ASSERT_EQ(RunSheet(page), IDOK);
+    EXPECT_EQ(atOpen, c.shownAtOpen);
+    EXPECT_EQ(beforeOk, c.shownBeforeOk);
+    EXPECT_EQ(ReadBytes(folder / "main.ini"), c.iniAfterOk);
+    EXPECT_TRUE(ui.MessageTexts().empty());
+}
+
 }  // namespace
 
 TEST(ErasureSetupPage, ShowsMainIniAndOkRewritesExactlyItsLines) {
@@ -82,27 +108,7 @@ TEST(ErasureSetupPage, ShowsMainIniAndOkRewritesExactlyItsLines) {
          {"off", "off", "off", "off", "off", "off"}, {}, {"off", "off", "off", "off", "off", "off"},
          "wipe1=1 \r\nwipe2=0\r\nwipe4=01\r\n"},
     };
-    for (const PageCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        CWinApp app("Purgix");
-        ScriptedUi ui;
-        TempFolder folder;
-        ASSERT_TRUE(WriteBytes(folder / "main.ini", c.ini));
-        Driven<ErasureSetupPage> page(folder / "main.ini");
-        std::vector<std::string> atOpen, beforeOk;
-        page.script = [&](CPropertyPage& p) {
-            atOpen = Boxes(p, kErasureBoxes);
-            for (int id : c.clicks) Click(p, id);
-            beforeOk = Boxes(p, kErasureBoxes);
-            EXPECT_EQ(ReadBytes(folder / "main.ini"), c.ini) << "nothing is written before OK";
-            PressSheet(p, PSBTN_OK);
-        };
-        ASSERT_EQ(RunSheet(page), IDOK);
-        EXPECT_EQ(atOpen, c.shownAtOpen);
-        EXPECT_EQ(beforeOk, c.shownBeforeOk);
-        EXPECT_EQ(ReadBytes(folder / "main.ini"), c.iniAfterOk);
-        EXPECT_TRUE(ui.MessageTexts().empty());
-    }
+    for (const PageCase& c : cases) CheckPageCase<ErasureSetupPage>(c, kErasureBoxes);
 }
 
 TEST(ErasureSetupPage, CancelWritesNothingAndAMissingFileIsReportedOnOpening) {
@@ -206,25 +212,7 @@ TEST(IEWipeSetupPage, ShowsMainIniAndOkRewritesExactlyItsLines) {
         {"a key line missing from main.ini is never added", SampleWithout("skip2"), sampleShown, {IDC_SKIP_URLS},
          {"on", "on", "on", "off", "off"}, SampleWithout("skip2")},
     };
-    for (const PageCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        CWinApp app("Purgix");
-        ScriptedUi ui;
-        TempFolder folder;
-        ASSERT_TRUE(WriteBytes(folder / "main.ini", c.ini));
-        Driven<IEWipeSetupPage> page(folder / "main.ini");
-        std::vector<std::string> atOpen, beforeOk;
-        page.script = [&](CPropertyPage& p) {
-            atOpen = Boxes(p, kTraceBoxes);
-            for (int id : c.clicks) Click(p, id);
-            beforeOk = Boxes(p, kTraceBoxes);
-            PressSheet(p, PSBTN_OK);
-        };
-        ASSERT_EQ(RunSheet(page), IDOK);
-        EXPECT_EQ(atOpen, c.shownAtOpen);
-        EXPECT_EQ(beforeOk, c.shownBeforeOk);
-        EXPECT_EQ(ReadBytes(folder / "main.ini"), c.iniAfterOk);
-    }
+    for (const PageCase& c : cases) CheckPageCase<IEWipeSetupPage>(c, kTraceBoxes);
 }
 
 TEST(SettingsPages, HelpButtonsExplainEachTraceAndF1OpensThePageTopic) {
