@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <winioctl.h>
@@ -97,14 +96,14 @@ int Transport() {
             replySize = sizeof answer + answer.length;
         }
     };
-    std::thread first(serve), second(serve);
+    vlr::CTask first([&] { serve(); return true; }), second([&] { serve(); return true; });
     std::vector<uint8_t> block(kBlock);
     const std::string path = "\\\\.\\QuilFileDisk" + std::to_string(identity.number);
     const double write = Device(path, true, block);
     const double read = Device(path, false, block);
     Control(control, IOCTL_QUIL_REMOVE_DISK, nullptr, 0, nullptr, 0, got);
-    first.join();
-    second.join();
+    first.Join();
+    second.Join();
     ::CloseHandle(control);
     std::printf("transport-write %.3f\ntransport-read %.3f\n", write, read);
     return write < 0 || read < 0 ? 1 : 0;

@@ -18,21 +18,6 @@ namespace {
 CSystemProbe gRealProbe;
 CSystemProbe* gProbe = &gRealProbe;
 
-// The device path of the first interface of the driver's class; empty when there is none.
-std::string FirstInterfacePath(HDEVINFO list) {
-    SP_DEVICE_INTERFACE_DATA data = {};
-    data.cbSize = sizeof data;
-    if (!::SetupDiEnumDeviceInterfaces(list, nullptr, &kDriverInterfaceClass, 0, &data)) return std::string();
-    DWORD needed = 0;
-    ::SetupDiGetDeviceInterfaceDetailA(list, &data, nullptr, 0, &needed, nullptr);
-    if (needed < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return std::string();
-    std::vector<char> buffer(needed);
-    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
-    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-    if (!::SetupDiGetDeviceInterfaceDetailA(list, &data, detail, needed, nullptr, nullptr)) return std::string();
-    return detail->DevicePath;
-}
-
 }  // namespace
 
 CSystemProbe& SystemProbe() { return *gProbe; }
@@ -66,7 +51,7 @@ bool CheckDriverPresent() {
     if (list == INVALID_HANDLE_VALUE) {
         AfxMessageBox("连接驱动程序失败，请重试！", MB_OK | MB_ICONEXCLAMATION);
     } else {
-        path = FirstInterfacePath(list);
+        path = FirstDriverInterfacePath(list);
         ::SetupDiDestroyDeviceInfoList(list);
     }
     if (path.empty()) return false;

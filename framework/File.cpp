@@ -70,30 +70,44 @@ void CFile::Write(const void* buffer, UINT count) {
     if (written != count) throw CFileException(CFileException::diskFull, ERROR_DISK_FULL, m_strFileName);
 }
 
+namespace {
+// SetFilePointer and GetFileSize with their high parts: the 64-bit calls of the NT family
+// (SetFilePointerEx, GetFileSizeEx) are missing on Windows 95/98/Me, where the eraser also runs.
+// Both return 0xFFFFFFFF in the low part both for failure and for a valid value, so the error code
+// decides.
+bool MovePointer(HANDLE file, int64_t offset, DWORD from, uint64_t* position) {
+    LONG high = static_cast<LONG>(offset >> 32);
+    ::SetLastError(NO_ERROR);
+    const DWORD low = ::SetFilePointer(file, static_cast<LONG>(offset & 0xFFFFFFFF), &high, from);
+    if (low == INVALID_SET_FILE_POINTER && ::GetLastError() != NO_ERROR) return false;
+    if (position) *position = (static_cast<uint64_t>(static_cast<DWORD>(high)) << 32) | low;
+    return true;
+}
+}  // namespace
+
 uint64_t CFile::Seek(int64_t offset, UINT from) {
-    LARGE_INTEGER distance, position;
-    distance.QuadPart = offset;
-    if (!::SetFilePointerEx(m_hFile, distance, &position, from)) ThrowLastError();
-    return static_cast<uint64_t>(position.QuadPart);
+    uint64_t position = 0;
+    if (!MovePointer(m_hFile, offset, from, &position)) ThrowLastError();
+    return position;
 }
 
 uint64_t CFile::GetPosition() const {
-    LARGE_INTEGER zero, position;
-    zero.QuadPart = 0;
-    if (!::SetFilePointerEx(m_hFile, zero, &position, FILE_CURRENT)) ThrowLastError();
-    return static_cast<uint64_t>(position.QuadPart);
+    uint64_t position = 0;
+    if (!MovePointer(m_hFile, 0, FILE_CURRENT, &position)) ThrowLastError();
+    return position;
 }
 
 uint64_t CFile::GetLength() const {
-    LARGE_INTEGER size;
-    if (!::GetFileSizeEx(m_hFile, &size)) ThrowLastError();
-    return static_cast<uint64_t>(size.QuadPart);
+    DWORD high = 0;
+    ::SetLastError(NO_ERROR);
+    const DWORD low = ::GetFileSize(m_hFile, &high);
+    if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) ThrowLastError();
+    return (static_cast<uint64_t>(high) << 32) | low;
 }
 
 void CFile::SetLength(uint64_t length) {
-    LARGE_INTEGER distance;
-    distance.QuadPart = static_cast<LONGLONG>(length);
-    if (!::SetFilePointerEx(m_hFile, distance, nullptr, FILE_BEGIN) || !::SetEndOfFile(m_hFile)) ThrowLastError();
+    if (!MovePointer(m_hFile, static_cast<int64_t>(length), FILE_BEGIN, nullptr) || !::SetEndOfFile(m_hFile))
+        ThrowLastError();
 }
 
 void CFile::Flush() {

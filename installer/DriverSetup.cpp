@@ -111,6 +111,38 @@ bool InstallDevice(HDEVINFO list, const GUID& classGuid, const char* className, 
 
 }  // namespace
 
+namespace {
+
+// How long an installation waits for the driver it installed to answer: the system starts the new
+// device's driver on its own time, and a program started right after setup must find it.
+constexpr DWORD kAnswerWaitMs = 30000;
+constexpr DWORD kAnswerPollMs = 100;
+
+// Whether the driver's interface is present and its device opens.
+bool DriverAnswers() {
+    HDEVINFO list = ::SetupDiGetClassDevsA(&kDriverInterfaceClass, nullptr, nullptr,
+                                           DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (list == INVALID_HANDLE_VALUE) return false;
+    const std::string path = FirstDriverInterfacePath(list);
+    ::SetupDiDestroyDeviceInfoList(list);
+    if (path.empty()) return false;
+    HANDLE device = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (device == INVALID_HANDLE_VALUE) return false;
+    ::CloseHandle(device);
+    return true;
+}
+
+bool WaitForDriverAnswer() {
+    for (DWORD waited = 0;; waited += kAnswerPollMs) {
+        if (DriverAnswers()) return true;
+        if (waited >= kAnswerWaitMs) return false;
+        ::Sleep(kAnswerPollMs);
+    }
+}
+
+}  // namespace
+
 int FindDriverInterface() {
     HDEVINFO list = ::SetupDiGetClassDevsA(&kDriverInterfaceClass, nullptr, nullptr,
                                            DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
@@ -168,7 +200,9 @@ bool InstallDriver(const std::string& infName) {
     }
     bool installed = InstallDevice(list, classGuid, className, infPath);
     ::SetupDiDestroyDeviceInfoList(list);
-    return installed;
+    // Setup waits for this program: it ends once the driver it installed answers, so that the
+    // first start of Lockvale finds it.
+    return installed && WaitForDriverAnswer();
 }
 
 bool RemoveDriver(const std::string& infName) {

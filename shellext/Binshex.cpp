@@ -1,7 +1,6 @@
 // Binshex.dll: the recycle bin's context-menu command "用Purgix永久删除", which hands everything in
 // the current user's recycle bin on every fixed drive to Purgix.
 #include <olectl.h>
-#include <sddl.h>
 
 #include <new>
 
@@ -14,8 +13,17 @@ const char kClassId[] = "{B425C915-F7F5-466B-8C17-B25BB47661F6}";
 const char kHandlerKey[] =
     "CLSID\\{645FF040-5081-101B-9F08-00AA002F954E}\\shellex\\ContextMenuHandlers\\Binshex";
 
+// ConvertSidToStringSidA exists from Windows 2000 on; looked up by name so that the library still
+// loads on Windows 95/98/Me, which have no users' recycle-bin folders.
+typedef BOOL(WINAPI* SidToTextFn)(PSID, LPSTR*);
+
 // The current user's security identifier as text ("S-1-5-21-..."), or empty (Windows 95/98/Me).
 std::string UserSid() {
+    HMODULE advapi = ::GetModuleHandleA("advapi32.dll");
+    const auto sidToText = advapi ? reinterpret_cast<SidToTextFn>(reinterpret_cast<void*>(
+                                        ::GetProcAddress(advapi, "ConvertSidToStringSidA")))
+                                  : nullptr;
+    if (!sidToText) return std::string();
     HANDLE token;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return std::string();
     std::string sid;
@@ -24,7 +32,7 @@ std::string UserSid() {
     std::vector<BYTE> buffer(size ? size : 1);
     if (size && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
         char* text = nullptr;
-        if (::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+        if (sidToText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
             sid = text;
             ::LocalFree(text);
         }

@@ -26,10 +26,12 @@ DWORD FindAttributes(const std::string& path) {
 uint64_t WritableSize(const std::string& path) {
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
-    LARGE_INTEGER size;
-    bool ok = ::GetFileSizeEx(file, &size) != FALSE;
+    DWORD high = 0;
+    ::SetLastError(NO_ERROR);
+    const DWORD low = ::GetFileSize(file, &high);  // GetFileSizeEx is missing on Windows 95/98/Me
+    const bool ok = low != INVALID_FILE_SIZE || ::GetLastError() == NO_ERROR;
     ::CloseHandle(file);
-    return ok ? static_cast<uint64_t>(size.QuadPart) : 0;
+    return ok ? (static_cast<uint64_t>(high) << 32) | low : 0;
 }
 
 bool Confirm() {

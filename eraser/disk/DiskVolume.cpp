@@ -26,7 +26,7 @@ bool DiskVolume::Open(int family, char letter) {
     root = std::string(1, letter) + ":";
     isNtfs = ntfs ? 1 : 0;
     ntFamily = family;
-    std::lock_guard<std::mutex> hold(walkerLock_);
+    CCriticalSection::Hold hold(walkerLock_);
     walker.reset();
     return true;
 }
@@ -40,7 +40,7 @@ void DiskVolume::MakeWalker() {
     } else {
         next.reset(new Fat32WalkerNT());
     }
-    std::lock_guard<std::mutex> hold(walkerLock_);
+    CCriticalSection::Hold hold(walkerLock_);
     walker = std::move(next);
 }
 
@@ -72,7 +72,7 @@ bool DiskVolume::SetLimit(int n) {
 }
 
 bool DiskVolume::Cancel() {
-    std::lock_guard<std::mutex> hold(walkerLock_);
+    CCriticalSection::Hold hold(walkerLock_);
     if (!walker) return false;
     walker->control.cancel = 1;
     return true;

@@ -4,9 +4,9 @@
 #include <windows.h>
 
 #include <memory>
-#include <mutex>
 #include <string>
 
+#include "CriticalSection.h"
 #include "DeletedFileRecord.h"
 #include "VolumeWalker.h"
 
@@ -44,5 +44,5 @@ public:
 private:
     // Replaces the walker by the one ntFamily and isNtfs choose.
     void MakeWalker();
-    std::mutex walkerLock_;  // Cancel may come from another thread while a walker is replaced
+    CCriticalSection walkerLock_;  // Cancel may come from another thread while a walker is replaced
 };

@@ -35,8 +35,8 @@ std::string RegistryText(HKEY root, const char* key, const char* value, DWORD si
     return std::string(data.data());
 }
 
-uint32_t Kilobytes(SIZE_T bytes) {
-    const unsigned long long kb = static_cast<unsigned long long>(bytes) >> 10;
+uint32_t Kilobytes(unsigned long long bytes) {
+    const unsigned long long kb = bytes >> 10;
     return kb > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(kb);
 }
 
@@ -194,7 +194,22 @@ void GatherIeVersion(SystemInfo& info) {
     info.ieVersion = RegistryText(HKEY_LOCAL_MACHINE, kInternetExplorerKey, "Version", kRegistryText);
 }
 
+// GlobalMemoryStatus stops at 2 GB in a 32-bit process (its fields are SIZE_T), so a machine with more
+// memory would be reported wrongly; GlobalMemoryStatusEx (Windows 2000 and later, looked up by name so
+// that the eraser still loads on Windows 95/98/Me) counts in 64 bits.
 void GatherMemory(SystemInfo& info) {
+    typedef BOOL(WINAPI * MemoryStatusExFn)(MEMORYSTATUSEX*);
+    const auto statusEx = reinterpret_cast<MemoryStatusExFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GlobalMemoryStatusEx")));
+    MEMORYSTATUSEX wide = {};
+    wide.dwLength = sizeof wide;
+    if (statusEx && statusEx(&wide)) {
+        info.totalPhysKb = Kilobytes(wide.ullTotalPhys);
+        info.availPhysKb = Kilobytes(wide.ullAvailPhys);
+        info.totalVirtualKb = Kilobytes(wide.ullTotalVirtual);
+        info.availVirtualKb = Kilobytes(wide.ullAvailVirtual);
+        return;
+    }
     MEMORYSTATUS status = {};
     status.dwLength = sizeof status;
     ::GlobalMemoryStatus(&status);

@@ -23,7 +23,7 @@ struct SystemInfo {
     std::string osName, osEdition, osVersion;
     std::string computerName, userName;
     std::string ieVersion;
-    // GlobalMemoryStatus in KB.
+    // Physical and virtual memory in KB (total, available).
     uint32_t totalPhysKb = 0, availPhysKb = 0, totalVirtualKb = 0, availVirtualKb = 0;
     std::vector<std::string> cdromRoots;  // "E:\" ...
     std::vector<FixedDriveRecord> fixedDrives;

@@ -29,23 +29,10 @@ bool Control(HANDLE device, DWORD code, const void* in, DWORD inSize, void* out,
 }  // namespace
 
 std::string DriverInterfacePath() {
-    std::string path;
     HDEVINFO list = ::SetupDiGetClassDevsA(&kDriverInterfaceClass, nullptr, nullptr,
                                            DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (list == INVALID_HANDLE_VALUE) return path;
-    SP_DEVICE_INTERFACE_DATA item = {};
-    item.cbSize = sizeof item;
-    if (::SetupDiEnumDeviceInterfaces(list, nullptr, &kDriverInterfaceClass, 0, &item)) {
-        DWORD size = 0;
-        ::SetupDiGetDeviceInterfaceDetailA(list, &item, nullptr, 0, &size, nullptr);
-        if (size >= sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) {
-            std::vector<char> buffer(size);
-            auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
-            detail->cbSize = sizeof *detail;
-            if (::SetupDiGetDeviceInterfaceDetailA(list, &item, detail, size, nullptr, nullptr))
-                path = detail->DevicePath;
-        }
-    }
+    if (list == INVALID_HANDLE_VALUE) return std::string();
+    const std::string path = FirstDriverInterfacePath(list);
     ::SetupDiDestroyDeviceInfoList(list);
     return path;
 }
@@ -74,11 +61,13 @@ bool CDiskServer::Start(vlr::CVlrImage& image, bool readOnly, unsigned threads, 
     control_ = control;
     number_ = identity.number;
     maxTransfer_ = maxTransfer;
-    try {
-        for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { Serve(); });
-    } catch (...) {
-        Stop();
-        return false;
+    for (unsigned i = 0; i < threads; ++i) {
+        HANDLE thread = ::CreateThread(nullptr, 0, &CDiskServer::ServeThread, this, 0, nullptr);
+        if (!thread) {
+            Stop();
+            return false;
+        }
+        threads_.push_back(thread);
     }
     return true;
 }
@@ -87,7 +76,10 @@ void CDiskServer::Stop() {
     if (control_ == INVALID_HANDLE_VALUE) return;
     DWORD returned = 0;
     Control(control_, IOCTL_QUIL_REMOVE_DISK, nullptr, 0, nullptr, 0, returned);
-    for (std::thread& thread : threads_) thread.join();
+    for (HANDLE thread : threads_) {
+        ::WaitForSingleObject(thread, INFINITE);
+        ::CloseHandle(thread);
+    }
     threads_.clear();
     ::CloseHandle(control_);
     control_ = INVALID_HANDLE_VALUE;
@@ -119,6 +111,11 @@ DWORD CDiskServer::Handle(const BYTE* request, DWORD requestSize, std::vector<BY
     }
     std::memcpy(reply.data(), &answer, sizeof answer);
     return static_cast<DWORD>(sizeof answer + answer.length);
+}
+
+DWORD WINAPI CDiskServer::ServeThread(void* self) {
+    static_cast<CDiskServer*>(self)->Serve();
+    return 0;
 }
 
 void CDiskServer::Serve() {

@@ -10,7 +10,6 @@
 #include <windows.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "VlrImage.h"
@@ -47,6 +46,7 @@ public:
     std::wstring DeviceName() const;
 
 private:
+    static DWORD WINAPI ServeThread(void* self);
     void Serve();
     // Reads or writes the image for one request; the reply header and, for a read, its data go to
     // `reply`. Returns the bytes of `reply` to send.
@@ -56,7 +56,7 @@ private:
     HANDLE control_ = INVALID_HANDLE_VALUE;
     ULONG number_ = 0;
     ULONG maxTransfer_ = 0;
-    std::vector<std::thread> threads_;
+    std::vector<HANDLE> threads_;
 };
 
 }  // namespace mountex

@@ -6,7 +6,6 @@
 
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -151,7 +150,7 @@ typedef void(WINAPI* FormatExFn)(PWCHAR root, DWORD media, PWCHAR fileSystem, PW
 constexpr int kFormatDone = 11;
 constexpr DWORD kFixedMedia = 0x0C;
 
-std::mutex gFormatLock;  // FormatEx's callback has no context: one format at a time
+vlr::CLock gFormatLock;  // FormatEx's callback has no context: one format at a time
 bool gFormatDone = false;
 
 BOOLEAN WINAPI OnFormat(int command, DWORD, PVOID info) {
@@ -165,7 +164,7 @@ bool FormatNtfs(char letter) {
     auto formatEx = reinterpret_cast<FormatExFn>(reinterpret_cast<void*>(::GetProcAddress(fmifs, "FormatEx")));
     bool done = false;
     if (formatEx) {
-        std::lock_guard<std::mutex> hold(gFormatLock);
+        vlr::CLockHold hold(gFormatLock);
         wchar_t root[] = {static_cast<wchar_t>(letter), L':', L'\\', 0};
         wchar_t fileSystem[] = L"NTFS";
         wchar_t label[] = L"";
@@ -202,7 +201,7 @@ bool Guard(CMountedDisk& disk) {
     return disk.guard && ::GetLastError() != ERROR_ALREADY_EXISTS;
 }
 
-std::mutex gDisksLock;
+vlr::CLock gDisksLock;
 // Never destroyed: when the process ends, its handles to the driver close and the driver removes the
 // disks; joining server threads from the library's unloading would risk a deadlock for nothing.
 auto& gDisks = *new std::map<char, std::unique_ptr<CMountedDisk>>;
@@ -241,7 +240,7 @@ void Detach(char letter, CMountedDisk& disk) {
 }  // namespace
 
 bool WindowsCreateImage(char letter, const char* imagePath, const CPassword& password, UINT sizeMB) {
-    std::lock_guard<std::mutex> hold(gDisksLock);
+    vlr::CLockHold hold(gDisksLock);
     auto disk = std::make_unique<CMountedDisk>();
     disk->imagePath = FullPath(imagePath);
     if (disk->imagePath.empty() || Taken(letter, disk->imagePath) || !Guard(*disk)) return false;
@@ -262,7 +261,7 @@ bool WindowsCreateImage(char letter, const char* imagePath, const CPassword& pas
 }
 
 bool WindowsMountDisk(char letter, const char* imagePath, const CPassword& password) {
-    std::lock_guard<std::mutex> hold(gDisksLock);
+    vlr::CLockHold hold(gDisksLock);
     auto disk = std::make_unique<CMountedDisk>();
     disk->imagePath = FullPath(imagePath);
     if (disk->imagePath.empty() || Taken(letter, disk->imagePath) || !Guard(*disk)) return false;
@@ -274,7 +273,7 @@ bool WindowsMountDisk(char letter, const char* imagePath, const CPassword& passw
 }
 
 bool WindowsDisMountDisk(char letter) {
-    std::lock_guard<std::mutex> hold(gDisksLock);
+    vlr::CLockHold hold(gDisksLock);
     auto found = gDisks.find(letter);
     if (found == gDisks.end()) return ClearStale(letter);
     Detach(letter, *found->second);

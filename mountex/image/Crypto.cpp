@@ -3,7 +3,6 @@
 #include <gcrypt.h>
 
 #include <cstring>
-#include <mutex>
 
 namespace vlr {
 
@@ -16,15 +15,17 @@ void WipeBytes(void* p, size_t n) {
 }
 
 void InitCrypto() {
-    static std::once_flag once;
-    std::call_once(once, [] {
+    // A function-local static is initialised once, whichever thread comes first.
+    static const bool ready = [] {
         gcry_check_version(nullptr);
         // libgcrypt keeps its own copies of keys in secure memory. Locking it needs privileges the
         // helper may not have; the keys are wiped on release either way, so stay quiet about it.
         gcry_control(GCRYCTL_DISABLE_SECMEM_WARN);
         gcry_control(GCRYCTL_INIT_SECMEM, 65536, 0);
         gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
-    });
+        return true;
+    }();
+    (void)ready;
 }
 
 void Sha256(const uint8_t* data, size_t size, uint8_t out[32]) {

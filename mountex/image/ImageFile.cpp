@@ -1,11 +1,12 @@
 #include "ImageFile.h"
 
+#include "Threads.h"
+
 #include <cerrno>
 #include <fcntl.h>
 
 #ifdef _WIN32
 #include <io.h>
-#include <mutex>
 #include <sys/stat.h>
 #else
 #include <sys/stat.h>
@@ -17,7 +18,7 @@ namespace vlr {
 #ifdef _WIN32
 namespace {
 // The C runtime has no pread/pwrite; seeks and transfers on one descriptor are paired under a lock.
-std::mutex gSeekLock;
+CLock gSeekLock;
 }
 
 CImageFile::OpenStatus CImageFile::OpenExisting(const std::string& path) {
@@ -39,7 +40,7 @@ void CImageFile::Close() {
 }
 
 bool CImageFile::Size(uint64_t& size) const {
-    std::lock_guard<std::mutex> lock(gSeekLock);
+    CLockHold lock(gSeekLock);
     __int64 end = _lseeki64(fd_, 0, SEEK_END);
     if (end < 0) return false;
     size = static_cast<uint64_t>(end);
@@ -49,7 +50,7 @@ bool CImageFile::Size(uint64_t& size) const {
 namespace {
 // Moves `size` bytes between `p` and the file at `offset`, a piece at a time, until all have moved.
 bool Transfer(int fd, uint64_t offset, char* p, size_t size, bool write) {
-    std::lock_guard<std::mutex> lock(gSeekLock);
+    CLockHold lock(gSeekLock);
     if (_lseeki64(fd, static_cast<__int64>(offset), SEEK_SET) < 0) return false;
     while (size) {
         unsigned chunk = size > (1u << 30) ? (1u << 30) : static_cast<unsigned>(size);

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
-#include <future>
+#include <memory>
+
+#include "Threads.h"
 
 namespace vlr {
 
@@ -26,24 +28,24 @@ bool PasswordSizeOk(size_t size) { return size >= kMinPasswordSize && size <= kM
 bool FillDataArea(CImageFile& file, CSectorCipher& cipher, uint64_t sectorCount) {
     const std::vector<uint8_t> zeros(kFillChunkSectors * kSectorSize, 0);
     std::vector<uint8_t> buffers[2] = {std::vector<uint8_t>(zeros.size()), std::vector<uint8_t>(zeros.size())};
-    std::future<bool> pending[2];
+    std::unique_ptr<CTask> pending[2];
     int which = 0;
     bool ok = true;
     for (uint64_t first = 0; ok && first < sectorCount; first += kFillChunkSectors, which ^= 1) {
         const size_t count = static_cast<size_t>(std::min<uint64_t>(kFillChunkSectors, sectorCount - first));
-        if (pending[which].valid() && !pending[which].get()) ok = false;
+        if (pending[which] && !pending[which]->Join()) ok = false;
         if (!ok || !cipher.Encrypt(first, count, zeros.data(), buffers[which].data())) {
             ok = false;
             break;
         }
         const uint8_t* data = buffers[which].data();
         const uint64_t offset = kDataOffset + first * kSectorSize;
-        pending[which] = std::async(std::launch::async, [&file, data, offset, count] {
+        pending[which].reset(new CTask([&file, data, offset, count] {
             return file.WriteAt(offset, data, count * kSectorSize);
-        });
+        }));
     }
     for (auto& p : pending)
-        if (p.valid() && !p.get()) ok = false;
+        if (p && !p->Join()) ok = false;
     return ok;
 }
 
@@ -92,18 +94,18 @@ VlrResult CVlrImage::CreateOpen(const std::string& path, uint32_t sizeMB, const 
     else
         Randomize(dataKey.data(), kDataKeySize);
 
-    std::lock_guard<std::mutex> lock(lock_);
+    CLockHold lock(lock_);
     if (!cipher_.SetKey(dataKey)) return VlrResult::KdfFailed;
     if (!file_.Create(path)) return VlrResult::IoError;
     // The password key only wraps the data key in the header, which is written last: it is derived
     // while the data area is filled, so creation costs the fill, not the fill and the derivation.
     CSecretBuffer kek;
-    std::future<bool> derived = std::async(std::launch::async, [&] {
+    CTask derived([&] {
         return DeriveKeyArgon2id(password, passwordSize, header.salt, kSaltSize, header.kdfPasses,
                                  header.kdfMemoryKiB, header.kdfLanes, kek);
     });
     const bool filled = FillDataArea(file_, cipher_, header.sectorCount);
-    const bool keyed = derived.get() && WrapKey(kek, dataKey, header.wrappedKey);
+    const bool keyed = derived.Join() && WrapKey(kek, dataKey, header.wrappedKey);
     kek.Wipe();
 
     uint8_t slot[kHeaderSlotSize] = {};
@@ -199,14 +201,14 @@ VlrResult CVlrImage::Unlock(const uint8_t* raw, const VlrHeader& header, const u
 }
 
 bool CVlrImage::ReadSectors(uint64_t first, uint32_t count, uint8_t* out) {
-    std::lock_guard<std::mutex> lock(lock_);
+    CLockHold lock(lock_);
     if (!IsOpen() || !InRange(first, count)) return false;
     if (!file_.ReadAt(kDataOffset + first * kSectorSize, out, size_t{count} * kSectorSize)) return false;
     return cipher_.Decrypt(first, count, out, out);
 }
 
 bool CVlrImage::WriteSectors(uint64_t first, uint32_t count, const uint8_t* in) {
-    std::lock_guard<std::mutex> lock(lock_);
+    CLockHold lock(lock_);
     if (!IsOpen() || !InRange(first, count)) return false;
     while (count) {
         const uint32_t n = std::min(count, kIoChunkSectors);
@@ -222,12 +224,12 @@ bool CVlrImage::WriteSectors(uint64_t first, uint32_t count, const uint8_t* in) 
 }
 
 bool CVlrImage::Flush() {
-    std::lock_guard<std::mutex> lock(lock_);
+    CLockHold lock(lock_);
     return IsOpen() && file_.Sync();
 }
 
 void CVlrImage::Close() {
-    std::lock_guard<std::mutex> lock(lock_);
+    CLockHold lock(lock_);
     cipher_.Reset();
     file_.Close();
     sectorCount_ = 0;

@@ -3,12 +3,12 @@
 // The layout is in VlrFormat.h.
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "Crypto.h"
 #include "ImageFile.h"
+#include "Threads.h"
 #include "VlrFormat.h"
 
 namespace vlr {
@@ -95,7 +95,7 @@ private:
     CImageFile file_;
     CSectorCipher cipher_;
     uint64_t sectorCount_ = 0;
-    std::mutex lock_;             // guards cipher_ and scratch_
+    CLock lock_;                  // guards cipher_ and scratch_
     std::vector<uint8_t> scratch_;  // ciphertext on its way to or from the file, never plaintext
 };
 

@@ -89,12 +89,14 @@ harness_display() {
   echo "no free X display number" >&2; return 1
 }
 
-harness_start() {  # harness_start BUILD_TREE
+harness_start() {  # harness_start BUILD_TREE: a 32-bit prefix for the win32 tree, 64-bit for win64
   export PURGIX_OUT_DIR="${OUT:?}"
   export WINEPREFIX="$1/prefix"
-  export WINEARCH=win64
-  export WINELOADER=/usr/lib/wine/wine64
-  export WINESERVER=/usr/lib/wine/wineserver64
+  if [[ "$(basename "$1")" == win64 ]]; then
+    export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver64
+  else
+    export WINEARCH=win32 WINELOADER=/usr/lib/wine/wine WINESERVER=/usr/lib/wine/wineserver32
+  fi
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8

@@ -3,11 +3,11 @@
 
 #include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "DiskImages.h"
 #include "DiskVolume.h"
+#include "Threads.h"
 
 // The volume object on drives the harness declares: X: serves a fixture volume image as its raw
 // device, G: is a CD-ROM.
@@ -180,10 +180,11 @@ TEST(DiskVolumeScan, AScanInAWorkerThreadReportsToTheWindowThreadWhichCanCancelI
     std::atomic<bool> finished{false};
     bool scanned = false;
     DWORD windowThread = ::GetCurrentThreadId();
-    std::thread worker([&] {
+    vlr::CTask worker([&] {
         scanned = volume.Scan(list);
         finished = true;
         ::PostThreadMessageA(windowThread, WM_NULL, 0, 0);
+        return true;
     });
     MSG msg;
     DWORD deadline = ::GetTickCount() + 20000;
@@ -192,7 +193,7 @@ TEST(DiskVolumeScan, AScanInAWorkerThreadReportsToTheWindowThreadWhichCanCancelI
             while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
         }
     }
-    worker.join();
+    worker.Join();
     EXPECT_TRUE(scanned);
     EXPECT_EQ(list.size(), 3u) << "the scan stops before the entry after the cancel";
     ASSERT_EQ(listener.records.size(), 3u);

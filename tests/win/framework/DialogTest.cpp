@@ -174,7 +174,7 @@ TEST(Dialog, AModelessDialogGetsItsKeyboardThroughTheApplicationLoop) {
     dialog.ShowWindow(SW_SHOW);
     HWND edit = ::GetDlgItem(dialog.m_hWnd, IDC_NAME);
     ::PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 1);
-    ::SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR, DWORD) { ::PostQuitMessage(1); });
+    ::SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR, DWORD) CALLBACK { ::PostQuitMessage(1); });
     EXPECT_EQ(app.Run(), 0);
     EXPECT_TRUE(dialog.gotOk);
 }

@@ -125,7 +125,7 @@ TEST(TempFilesDialog, WipesTheTreeButNeverWhatALinkPointsTo) {
         // The summary is modal inside the wipe: read and closed from a timer of this thread.
         static std::vector<std::string>* seen;
         seen = &summary;
-        UINT_PTR timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+        UINT_PTR timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) CALLBACK {
             HWND box = ::FindWindowA(nullptr, "擦除信息");
             if (!box || !seen->empty()) return;
             CWnd window(box);
