@@ -223,8 +223,10 @@ bool CWineHost::Run(const std::string* args, size_t count, const CPassword* pass
     PROCESS_INFORMATION process = {};
     std::vector<wchar_t> commandLine(line.begin() + 1, line.end());
     commandLine.push_back(L'\0');
+    // Detached, so that Wine gives the helper the standard handles whatever console this process has
+    // (see WineHost.h).
     const BOOL started = ::CreateProcessW(helper_.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                                          0, nullptr, nullptr, &startup, &process);
+                                          DETACHED_PROCESS, nullptr, nullptr, &startup, &process);
     if (password) {
         ::closesocket(theirs);
         if (started) {

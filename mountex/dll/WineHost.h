@@ -9,6 +9,11 @@
 // Linux child the real socket of a handle given as its standard input (an anonymous pipe it
 // replaces with /dev/null), and a socket's bytes live only in kernel buffers, never on a command
 // line, in the environment or in a file.
+// Wine does so only for a child that shares its parent's console or is detached from any. A child
+// that is to get a console (or a process group) of its own starts in a new session with /dev/null
+// as standard input and output, whatever handles it was given, and without DETACHED_PROCESS every
+// child of a process that has no console (a GUI program such as Lockvale) is one. So the helper is
+// always started detached, which works from GUI and console callers alike.
 #include <windows.h>
 
 #include <string>
