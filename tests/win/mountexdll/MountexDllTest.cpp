@@ -56,13 +56,16 @@ bool FileContains(const std::string& path, const std::string& needle) {
     return found;
 }
 
-// Runs mountex-call (one call of the DLL from a process of its own) and returns its exit code.
+// Runs mountex-call (one call of the DLL from a process of its own) and returns its exit code. The
+// caller is a GUI program without a console, as Lockvale is when started from the desktop (Wine
+// would otherwise hand it this test's console).
 int CallInOwnProcess(const std::string& arguments) {
     std::string line = "\"" + WinePath(MOUNTEX_CALL) + "\" " + arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &startup,
+                          &process))
         return -1;
     ::WaitForSingleObject(process.hProcess, 120000);
     DWORD code = static_cast<DWORD>(-1);
@@ -206,4 +209,18 @@ TEST_F(MountexDll, ADiskOutlivesTheProcessThatMountedItAndALaterOneClosesIt) {
     EXPECT_EQ(ReadBytes("T:\\note.txt"), "written before") << "the disk is gone with the process that mounted it";
     EXPECT_EQ(CallInOwnProcess("dismount T"), 1) << "a later process cannot close the disk";
     EXPECT_FALSE(DriveUsed('T'));
+}
+
+TEST_F(MountexDll, AProgramWithoutAConsoleMakesAndOpensADiskWithItsPasswordOnly) {
+    TempFolder folder("mountex");
+    const std::string image = folder / "窗口.vlr";
+    ASSERT_EQ(CallInOwnProcess("create T \"" + image + "\" pass1234"), 1) << "a GUI program cannot make a disk";
+    ASSERT_TRUE(WriteBytes("T:\\note.txt", "made by a GUI program"));
+    ASSERT_EQ(CallInOwnProcess("dismount T"), 1);
+
+    EXPECT_EQ(CallInOwnProcess("mount T \"" + image + "\" pass1235"), 0) << "a wrong password opened the disk";
+    EXPECT_FALSE(DriveUsed('T'));
+    ASSERT_EQ(CallInOwnProcess("mount T \"" + image + "\" pass1234"), 1) << "a GUI program cannot open its disk";
+    EXPECT_EQ(ReadBytes("T:\\note.txt"), "made by a GUI program");
+    EXPECT_EQ(CallInOwnProcess("dismount T"), 1);
 }
