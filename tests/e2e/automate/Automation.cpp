@@ -146,7 +146,10 @@ void Automation::Start(ArgReader& args) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+    // Without a console, as a program started from the desktop runs: a child of this console program
+    // would otherwise share its console, and what a program does differently with one (Wine gives the
+    // Unix programs it starts their standard handles only then) would go untested.
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
         const DWORD error = GetLastError();
         throw Failure("cannot start " + GbkToUtf8(commandLine) + " (error " + std::to_string(error) + ")");
