@@ -46,7 +46,9 @@ void CALLBACK ProbeProperties(HWND, UINT, UINT_PTR timer, DWORD) {
     ::EnumThreadWindows(::GetCurrentThreadId(), FindProperties, reinterpret_cast<LPARAM>(&dialog));
     if (!dialog) return;
     CWnd window(dialog);
-    const bool counted = !window.GetDlgItemText(IDC_PROP_SIZE).empty();
+    // A modal dialog shows itself once its queue first runs empty: on a loaded machine the count can
+    // be done before that, and a hidden dialog would read as closed.
+    const bool counted = !window.GetDlgItemText(IDC_PROP_SIZE).empty() && ::IsWindowVisible(dialog);
     if (!counted && ::GetTickCount() - probe.started < 10000) return;
     ::KillTimer(nullptr, timer);
     probe.found = true;
