@@ -67,7 +67,7 @@ HeaderStatus DecodeHeader(const uint8_t* in, size_t size, VlrHeader& h) {
     const uint64_t memory = Get(in, kFieldKdfMemory), lanes = Get(in, kFieldKdfLanes);
     const uint64_t sectors = Get(in, kFieldSectorCount);
     if (kdf != kKdfArgon2id || passes < 1 || passes > kMaxKdfPasses || lanes < 1 || lanes > kMaxKdfLanes ||
-        memory < 8 * lanes || memory > kMaxKdfMemoryKiB)
+        memory < 8 * lanes || memory > kMaxKdfMemoryKiB || passes * memory > kMaxKdfWorkKiB)
         return HeaderStatus::BadField;
     if (Get(in, kFieldSectorSize) != kSectorSize || Get(in, kFieldDataOffset) != kDataOffset)
         return HeaderStatus::BadField;

@@ -48,11 +48,14 @@ constexpr size_t kWrappedKeySize = kDataKeySize + 8;  // key wrap adds one 64-bi
 constexpr size_t kKeyCheckSize = 32;
 constexpr size_t kChecksumSize = 32;
 
-// Bounds on the KDF parameters accepted from a header: a damaged or hostile header must not make
-// opening allocate gigabytes or run for hours.
-constexpr uint32_t kMaxKdfPasses = 64;
-constexpr uint32_t kMaxKdfMemoryKiB = 1024 * 1024;  // 1 GiB
+// Bounds on the KDF parameters accepted from a header. Opening pays whatever derivation the header
+// asks for before the password can be told right or wrong, so a damaged or crafted header must not
+// make it allocate gigabytes or run for minutes: the bounds sit at four times what creation uses
+// (4 passes over 64 MiB, VlrImage.h), which is also the most work (passes times memory) accepted.
+constexpr uint32_t kMaxKdfPasses = 16;
+constexpr uint32_t kMaxKdfMemoryKiB = 256 * 1024;  // 256 MiB
 constexpr uint32_t kMaxKdfLanes = 16;
+constexpr uint64_t kMaxKdfWorkKiB = 4ull * 4 * 64 * 1024;
 
 enum FieldId {
     kFieldMagic,

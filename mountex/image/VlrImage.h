@@ -45,6 +45,9 @@ struct KdfCost {
 // password over its whole space take years of machine time, short enough that mounting does not feel
 // slow, and 64 MiB stays well inside a 32-bit process's address space on Windows.
 constexpr KdfCost kDefaultKdfCost = {4, 64 * 1024, 1};
+static_assert(uint64_t{kDefaultKdfCost.passes} * kDefaultKdfCost.memoryKiB <= kMaxKdfWorkKiB &&
+                  kDefaultKdfCost.memoryKiB <= kMaxKdfMemoryKiB,
+              "an image made with the default cost must open");
 
 struct CreateOptions {
     KdfCost kdf = kDefaultKdfCost;

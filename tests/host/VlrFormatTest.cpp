@@ -94,7 +94,7 @@ TEST(VlrFormat, AnImageWithAFixedSaltAndKeyHasTheKnownBytes) {
 
 TEST(VlrFormat, HeaderRoundTripsAndEveryFieldIsChecked) {
     VlrHeader h;
-    h.kdfPasses = 3;
+    h.kdfPasses = 16;
     h.kdfMemoryKiB = 4096;
     h.kdfLanes = 2;
     h.sectorCount = 300ull * kSectorsPerMB;
@@ -105,7 +105,7 @@ TEST(VlrFormat, HeaderRoundTripsAndEveryFieldIsChecked) {
     EncodeHeader(h, raw);
     VlrHeader back;
     ASSERT_EQ(DecodeHeader(raw, sizeof raw, back), HeaderStatus::Ok);
-    EXPECT_EQ(back.kdfPasses, 3u);
+    EXPECT_EQ(back.kdfPasses, 16u);
     EXPECT_EQ(back.kdfMemoryKiB, 4096u);
     EXPECT_EQ(back.kdfLanes, 2u);
     EXPECT_EQ(back.sectorCount, h.sectorCount);
@@ -129,6 +129,11 @@ TEST(VlrFormat, HeaderRoundTripsAndEveryFieldIsChecked) {
         {"4 TiB of KDF memory", kFieldKdfMemory, 0xFFFFFFFF, HeaderStatus::BadField},
         {"memory below 8 KiB per lane", kFieldKdfMemory, 15, HeaderStatus::BadField},
         {"zero lanes", kFieldKdfLanes, 0, HeaderStatus::BadField},
+        // Opening costs one derivation at the header's price: far above what creation asks, a crafted
+        // header would stall the machine for minutes.
+        {"17 passes", kFieldKdfPasses, 17, HeaderStatus::BadField},
+        {"257 MiB of KDF memory", kFieldKdfMemory, 257 * 1024, HeaderStatus::BadField},
+        {"16 passes over 128 MiB", kFieldKdfMemory, 128 * 1024, HeaderStatus::BadField},
         {"sector size 4096", kFieldSectorSize, 4096, HeaderStatus::BadField},
         {"data offset 0", kFieldDataOffset, 0, HeaderStatus::BadField},
         {"99 MB", kFieldSectorCount, 99ull * kSectorsPerMB, HeaderStatus::BadField},
@@ -145,6 +150,17 @@ TEST(VlrFormat, HeaderRoundTripsAndEveryFieldIsChecked) {
             bad[kHeaderFields[c.field].offset + i] = static_cast<uint8_t>(v);
         Sha256(bad, kHeaderFields[kFieldChecksum].offset, bad + kHeaderFields[kFieldChecksum].offset);
         EXPECT_EQ(DecodeHeader(bad, sizeof bad, back), c.expected) << c.what;
+    }
+    // What creation asks, and up to four times its work, still opens.
+    for (const KdfCost& cost : {kDefaultKdfCost, KdfCost{16, 64 * 1024, 1}, KdfCost{4, 256 * 1024, 4}}) {
+        VlrHeader costly = h;
+        costly.kdfPasses = cost.passes;
+        costly.kdfMemoryKiB = cost.memoryKiB;
+        costly.kdfLanes = cost.lanes;
+        uint8_t encoded[kHeaderSize];
+        EncodeHeader(costly, encoded);
+        EXPECT_EQ(DecodeHeader(encoded, sizeof encoded, back), HeaderStatus::Ok)
+            << cost.passes << " passes over " << cost.memoryKiB << " KiB were refused";
     }
     uint8_t bad[kHeaderSize];
     std::copy(raw, raw + kHeaderSize, bad);
