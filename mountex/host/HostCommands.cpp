@@ -1,9 +1,13 @@
 #include "HostCommands.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
@@ -63,37 +67,56 @@ int Fail(const CStatusFile& status, Outcome outcome, const std::string& message)
 
 void SleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
 
-// Mount points of this process's namespace, unescaped (/proc encodes space, tab, newline and
-// backslash as octal escapes).
-bool IsMountPoint(const std::string& path) {
-    std::ifstream in("/proc/self/mountinfo");
-    std::string line;
-    while (std::getline(in, line)) {
-        // Fields: id parent major:minor root mount-point ...
-        size_t pos = 0;
-        for (int field = 0; field < 4 && pos != std::string::npos; ++field) pos = line.find(' ', pos + 1);
-        if (pos == std::string::npos) continue;
-        const size_t end = line.find(' ', pos + 1);
-        const std::string raw = line.substr(pos + 1, end == std::string::npos ? std::string::npos : end - pos - 1);
-        std::string point;
-        for (size_t i = 0; i < raw.size(); ++i) {
-            if (raw[i] == '\\' && i + 3 < raw.size()) {
-                point += static_cast<char>(std::strtol(raw.substr(i + 1, 3).c_str(), nullptr, 8));
-                i += 3;
-            } else {
-                point += raw[i];
-            }
+// A field of /proc/self/mountinfo unescaped (it encodes space, tab, newline and backslash as octal
+// escapes).
+std::string Unescape(const std::string& raw) {
+    std::string text;
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\\' && i + 3 < raw.size()) {
+            text += static_cast<char>(std::strtol(raw.substr(i + 1, 3).c_str(), nullptr, 8));
+            i += 3;
+        } else {
+            text += raw[i];
         }
-        if (point == path) return true;
     }
-    return false;
+    return text;
 }
 
+// Whether something is mounted at `path` in this process's namespace, and (when `source` is given)
+// the source of the topmost mount there.
+bool FindMount(const std::string& path, std::string* source = nullptr) {
+    std::ifstream in("/proc/self/mountinfo");
+    std::string line;
+    bool found = false;
+    while (std::getline(in, line)) {
+        // Fields: id parent major:minor root mount-point options [optional...] - type source options
+        std::vector<std::string> fields;
+        for (size_t pos = 0; pos <= line.size();) {
+            const size_t end = std::min(line.find(' ', pos), line.size());
+            fields.push_back(line.substr(pos, end - pos));
+            pos = end + 1;
+        }
+        if (fields.size() < 5 || Unescape(fields[4]) != path) continue;
+        found = true;
+        if (source) {
+            source->clear();
+            for (size_t i = 6; i + 2 < fields.size(); ++i)
+                if (fields[i] == "-") *source = Unescape(fields[i + 2]);
+        }
+    }
+    return found;
+}
+
+bool IsMountPoint(const std::string& path) { return FindMount(path); }
+
 // Starts a program with stdin and stdout on /dev/null (stderr too when `quiet`) and every signal
-// unblocked. Returns its pid, or -1.
-pid_t Spawn(const std::vector<std::string>& args, bool quiet) {
+// unblocked. A program `bound` to this process is killed when this process dies. Returns its pid,
+// or -1.
+pid_t Spawn(const std::vector<std::string>& args, bool quiet, bool bound = false) {
+    const pid_t parent = getpid();
     pid_t pid = fork();
     if (pid != 0) return pid;
+    if (bound && (prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0) != 0 || getppid() != parent)) _exit(127);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -115,25 +138,42 @@ int WaitExit(pid_t pid) {
     return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
-bool Alive(pid_t pid) { return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM); }
+// A process that has ended but was not reaped yet (its parent may never do so) counts as gone.
+bool Alive(pid_t pid) {
+    if (pid <= 0 || (kill(pid, 0) != 0 && errno != EPERM)) return false;
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat;
+    std::getline(in, stat);
+    const size_t name = stat.rfind(')');  // the name in parentheses may hold anything
+    return name == std::string::npos || name + 2 >= stat.size() || (stat[name + 2] != 'Z' && stat[name + 2] != 'X');
+}
 
 // Root keeps its records in /run; anyone else in their runtime folder (or /tmp as a last resort).
-std::string RuntimeBase() {
-    if (geteuid() == 0) return "/run/mountex";
-    const char* xdg = std::getenv("XDG_RUNTIME_DIR");
-    if (xdg && *xdg) return std::string(xdg) + "/mountex";
-    return "/tmp/mountex-" + std::to_string(geteuid());
+// The folder is made private when missing; one that exists must be this user's own folder that no
+// one else may enter (in /tmp another user could have made it first, to plant or read records).
+bool RuntimeBase(std::string& base) {
+    if (geteuid() == 0) {
+        base = "/run/mountex";
+    } else {
+        const char* xdg = std::getenv("XDG_RUNTIME_DIR");
+        base = xdg && *xdg ? std::string(xdg) + "/mountex" : "/tmp/mountex-" + std::to_string(geteuid());
+    }
+    if (mkdir(base.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    struct stat st;
+    return lstat(base.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0;
 }
 
 // One record folder per mount point, named after a hash of its real path (fixed length whatever the
 // path). It holds "pid" (the serving process) and "view" (where the decrypted volume is exposed).
-std::string RecordFolder(const std::string& realMountPoint) {
+std::string RecordFolder(const std::string& base, const std::string& realMountPoint) {
     uint8_t sum[32];
     vlr::Sha256(reinterpret_cast<const uint8_t*>(realMountPoint.data()), realMountPoint.size(), sum);
     char hex[33];
     for (int i = 0; i < 16; ++i) std::snprintf(hex + 2 * i, 3, "%02x", sum[i]);
-    return RuntimeBase() + "/" + hex;
+    return base + "/" + hex;
 }
+
+std::string ViewVolume(const std::string& record) { return record + "/view/volume"; }
 
 pid_t ReadPid(const std::string& record) {
     std::ifstream in(record + "/pid");
@@ -148,10 +188,28 @@ void RemoveRecord(const std::string& record) {
     rmdir(record.c_str());
 }
 
+// The folder part of a path ("." for a bare name).
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The real path of `path`. A folder whose disk died cannot be looked at (its dead mount answers
+// every question with ENOTCONN), so then its parent's real path and its own name stand for it.
 bool RealPath(const std::string& path, std::string& real) {
     char buf[PATH_MAX];
-    if (!realpath(path.c_str(), buf)) return false;
-    real = buf;
+    if (realpath(path.c_str(), buf)) {
+        real = buf;
+        return true;
+    }
+    if (errno != ENOTCONN) return false;
+    std::string folder = path;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    const size_t slash = folder.rfind('/');
+    const std::string name = slash == std::string::npos ? folder : folder.substr(slash + 1);
+    if (name.empty() || name == "." || name == ".." || !realpath(FolderOf(folder).c_str(), buf)) return false;
+    real = std::string(buf) + (std::strcmp(buf, "/") == 0 ? "" : "/") + name;
     return true;
 }
 
@@ -174,11 +232,35 @@ void Unlock(int& fd) {
     fd = -1;
 }
 
-// The folder part of a path ("." for a bare name).
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+bool EmptyFolder(const std::string& path) {
+    DIR* dir = opendir(path.c_str());
+    if (!dir) return false;
+    bool empty = true;
+    while (const dirent* entry = readdir(dir))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) empty = false;
+    closedir(dir);
+    return empty;
+}
+
+// The serving process holds the volume key for as long as the disk is mounted: its memory is kept
+// out of swap and out of core dumps (which also keeps other processes of the user from reading it
+// through ptrace or /proc). Locking all future memory too is only safe where no lock limit applies:
+// under a limit, an allocation that outgrows it would fail and take the disk down. Either lock may be
+// refused; the disk is served all the same.
+bool MayLockAllMemory() {
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_MEMLOCK, &limit) == 0 && limit.rlim_cur == RLIM_INFINITY) return true;
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.compare(0, 7, "CapEff:") == 0)
+            return (std::strtoull(line.c_str() + 7, nullptr, 16) >> 14 & 1) != 0;  // CAP_IPC_LOCK
+    return false;
+}
+
+void ProtectKeyMemory() {
+    if (mlockall(MayLockAllMemory() ? MCL_CURRENT | MCL_FUTURE : MCL_CURRENT) != 0) {}
+    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 }
 
 volatile sig_atomic_t gStopRequested = 0;
@@ -186,10 +268,16 @@ void OnStopSignal(int) { gStopRequested = 1; }
 
 // The serving process of a mount: exposes the view, runs ntfs-3g on it until the NTFS volume is
 // unmounted (by `unmount`, by umount, or by a stop signal here), then writes everything back and
-// removes its traces. `ready` is the pipe on which the starting process waits for "ok" or an error.
+// removes its traces. `ready` is the pipe on which the starting process waits for "ok" or an error;
+// saying so on the status file is the starter's part.
+// A server that is killed takes ntfs-3g with it, at once and without letting it unmount: its mount
+// stays behind, dead, and fails every access. So nothing is taken in that can no longer reach the
+// image, and nothing can be written into the bare folder beneath while a drive letter may still lead
+// there. The next mount at that folder clears it (CheckMountPoint).
 [[noreturn]] void Serve(vlr::CVlrImage& image, const std::string& mountPoint, const std::string& record,
                         int ready, const CStatusFile& status) {
     setsid();
+    ProtectKeyMemory();
     auto report = [&](const char* result) {
         std::string line = std::string(result) + "\n";
         if (write(ready, line.data(), line.size()) < 0) {}
@@ -227,7 +315,13 @@ void OnStopSignal(int) { gStopRequested = 1; }
     }
 
     // no_detach keeps ntfs-3g our child, so we know when it has written its last byte into the view.
-    const pid_t ntfs = Spawn({"ntfs-3g", "-o", "no_detach", view.VolumePath(), mountPoint}, true);
+    // The disk is this user's alone: no_def_opts drops ntfs-3g's defaults allow_other (run as root it
+    // would let every user in) and nonempty (a mount would hide what lies in the folder), the files
+    // belong to this user with no rights for anyone else, and silent keeps chmod and chown, which
+    // NTFS cannot store, from failing.
+    const std::string options = "no_detach,no_def_opts,silent,uid=" + std::to_string(getuid()) +
+                                ",gid=" + std::to_string(getgid()) + ",umask=077";
+    const pid_t ntfs = Spawn({"ntfs-3g", "-o", options, view.VolumePath(), mountPoint}, true, true);
     if (ntfs < 0) giveUp(&view, "could not start ntfs-3g");
     int waited = 0;
     while (!IsMountPoint(mountPoint)) {
@@ -241,7 +335,6 @@ void OnStopSignal(int) { gStopRequested = 1; }
         SleepMs(kPollMs);
         waited += kPollMs;
     }
-    status.Report("ready", "ok");
     report("ok");
     // From here on nothing holds the starter's output open: a caller waiting for it to close goes on.
     int devnull = open("/dev/null", O_RDWR);
@@ -268,32 +361,48 @@ void OnStopSignal(int) { gStopRequested = 1; }
     _exit(ok ? kExitOk : kExitFailed);
 }
 
-// Refuses a mount point that is not a folder, has something mounted on it, or is being served;
-// otherwise clears the traces of a server that died there and gives its real path.
-Outcome CheckMountPoint(const std::string& mountPoint, std::string& real) {
+// Refuses a mount point that is not a folder, is being served, has something else mounted on it or
+// holds anything; otherwise clears the traces of a server that died there (its dead mount included)
+// and gives its real path.
+Outcome CheckMountPoint(const std::string& base, const std::string& mountPoint, std::string& real) {
     struct stat st;
-    if (!RealPath(mountPoint, real) || stat(real.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return {kExitNotFound, "no-mount-point"};
-    if (IsMountPoint(real)) return {kExitBusy, "busy"};
-    const std::string record = RecordFolder(real);
+    if (!RealPath(mountPoint, real)) return {kExitNotFound, "no-mount-point"};
+    const std::string record = RecordFolder(base, real);
     if (Alive(ReadPid(record))) return {kExitBusy, "busy"};
+    std::string source;
+    if (FindMount(real, &source) && source == ViewVolume(record)) umount2(real.c_str(), MNT_DETACH);
+    if (stat(real.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return {kExitNotFound, "no-mount-point"};
+    if (IsMountPoint(real)) return {kExitBusy, "busy"};
     RemoveRecord(record);
+    // Whatever lies there would be hidden under the disk; most likely it was saved through a drive
+    // letter that outlived its disk, unencrypted. It stays in sight instead.
+    if (!EmptyFolder(real)) return {kExitBusy, "not-empty"};
     return {kExitOk, nullptr};
 }
 
+// Ends the server just started for `real` (nothing can be open on its disk yet) and waits for it.
+void StopServer(const std::string& real, pid_t server) {
+    if (umount2(real.c_str(), 0) != 0) umount2(real.c_str(), MNT_DETACH);
+    WaitExit(server);
+}
+
 // Serves the open `image` at the checked mount point `real` from a process of its own, which takes
-// over the image's lock, and waits until the volume is mounted or has failed.
-int MountOpenImage(vlr::CVlrImage& image, int& imageLock, const std::string& real, const CStatusFile& status) {
-    const std::string record = RecordFolder(real);
-    mkdir(RuntimeBase().c_str(), 0700);
+// over the image's lock, and waits until the volume is mounted or has failed (the server has then
+// said why on the status file). `notForServer` is a descriptor this process keeps and the server
+// must not (-1 for none). On success `server` is the serving process, a child of this one.
+int MountOpenImage(vlr::CVlrImage& image, int& imageLock, const std::string& base, const std::string& real,
+                   const CStatusFile& status, int notForServer, pid_t& server) {
+    const std::string record = RecordFolder(base, real);
     if (mkdir(record.c_str(), 0700) != 0 || mkdir((record + "/view").c_str(), 0700) != 0) {
         Unlock(imageLock);
         RemoveRecord(record);
         return Fail(status, {kExitFailed, "failed"}, "cannot make the record folder " + record);
     }
 
+    // Close-on-exec, so that ntfs-3g does not hold the server's end: a server that dies before it
+    // answers must end the wait below.
     int pipeFds[2];
-    const pid_t server = pipe(pipeFds) == 0 ? fork() : -1;
+    server = pipe2(pipeFds, O_CLOEXEC) == 0 ? fork() : -1;
     if (server < 0) {
         Unlock(imageLock);
         RemoveRecord(record);
@@ -301,6 +410,7 @@ int MountOpenImage(vlr::CVlrImage& image, int& imageLock, const std::string& rea
     }
     if (server == 0) {
         close(pipeFds[0]);
+        if (notForServer >= 0) close(notForServer);
         Serve(image, real, record, pipeFds[1], status);  // keeps the image's lock until it ends
     }
     // The server holds its own copy of the key and of the lock; this process drops its copies now.
@@ -322,13 +432,19 @@ int MountOpenImage(vlr::CVlrImage& image, int& imageLock, const std::string& rea
 
 void CStatusFile::Report(const char* state, const char* result) const {
     if (path_.empty()) return;
+    // The next state is written to a new file of its own and renamed over the old one. Whatever
+    // already has the temporary name (a leftover, or a link planted to make this process write
+    // elsewhere) is removed, never opened.
     const std::string temp = path_ + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::trunc);
-        out << "state=" << state << "\nresult=" << result << "\npid=" << getpid() << "\n";
-        if (!out) return;
-    }
-    std::rename(temp.c_str(), path_.c_str());
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int fd = open(temp.c_str(), flags, 0600);
+    if (fd < 0 && errno == EEXIST && unlink(temp.c_str()) == 0) fd = open(temp.c_str(), flags, 0600);
+    if (fd < 0) return;
+    const std::string text = std::string("state=") + state + "\nresult=" + result + "\npid=" +
+                             std::to_string(getpid()) + "\n";
+    const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    close(fd);
+    if (!written || std::rename(temp.c_str(), path_.c_str()) != 0) unlink(temp.c_str());
 }
 
 int CreateCommand(const std::string& imagePath, uint32_t sizeMB, const std::string& mountPoint,
@@ -336,16 +452,18 @@ int CreateCommand(const std::string& imagePath, uint32_t sizeMB, const std::stri
     status.Report("working", "ok");
     if (sizeMB < vlr::kMinSizeMB || sizeMB > vlr::kMaxSizeMB)
         return Fail(status, {kExitBadArgument, "bad-size"}, "the size must be 100 to 11264 MB");
+    std::string base;
+    if (!RuntimeBase(base)) return Fail(status, {kExitFailed, "failed"}, "the record folder " + base + " is not private");
     std::string realMountPoint;
     if (!mountPoint.empty()) {
-        const Outcome refused = CheckMountPoint(mountPoint, realMountPoint);
+        const Outcome refused = CheckMountPoint(base, mountPoint, realMountPoint);
         if (refused.result) return Fail(status, refused, "cannot mount at " + mountPoint);
     }
     int oldImage = -1;
     if (LockImage(imagePath, oldImage) == ImageLock::Busy)
         return Fail(status, {kExitBusy, "busy"}, "the image is mounted: " + imagePath);
-    // The image is written in full (no sparse file), so a volume without room for it fails now
-    // rather than after minutes of writing.
+    // The image is written in full (no sparse file) beside the old one, which stays until the new
+    // one is in use, so a volume without room for both fails now rather than after minutes of writing.
     const std::string folder = FolderOf(imagePath);
     struct statvfs fs;
     const uint64_t needed = vlr::ImageFileSize(uint64_t{sizeMB} * vlr::kSectorsPerMB);
@@ -354,8 +472,9 @@ int CreateCommand(const std::string& imagePath, uint32_t sizeMB, const std::stri
         return Fail(status, {kExitFailed, "no-space"}, "not enough free space for the image in " + folder);
     }
 
-    // The new image is made beside the old one and takes its name only once it is complete, so a
-    // failed creation leaves the old image (or nothing) behind, never a half-made one.
+    // The new image is made beside the old one and takes its name only once it is complete and, when
+    // a mount point is given, mounted: every failure before that leaves the old image as it was (or
+    // nothing), never a half-made one.
     std::string temp = imagePath + ".XXXXXX";
     const int tempFd = mkstemp(&temp[0]);
     if (tempFd < 0) {
@@ -363,8 +482,10 @@ int CreateCommand(const std::string& imagePath, uint32_t sizeMB, const std::stri
         return Fail(status, {kExitFailed, "failed"}, "cannot create a file beside " + imagePath);
     }
     close(tempFd);
+    int newImage = -1;
     auto giveUp = [&](Outcome outcome, const std::string& message) {
         std::remove(temp.c_str());
+        Unlock(newImage);
         Unlock(oldImage);
         return Fail(status, outcome, message);
     };
@@ -374,8 +495,6 @@ int CreateCommand(const std::string& imagePath, uint32_t sizeMB, const std::stri
     password.Wipe();
     if (!vlr::Succeeded(r)) return giveUp(FromImageResult(r), std::string("cannot create the image: ") + vlr::ResultName(r));
 
-    const std::string base = RuntimeBase();
-    mkdir(base.c_str(), 0700);
     std::string viewFolder = base + "/create-XXXXXX";
     if (!mkdtemp(&viewFolder[0])) {
         image.Close();
@@ -393,33 +512,41 @@ int CreateCommand(const std::string& imagePath, uint32_t sizeMB, const std::stri
     }
     const bool flushed = image.Flush();
     rmdir(viewFolder.c_str());
-    int newImage = -1;
     if (formatted != 0 || !flushed || LockImage(temp, newImage) != ImageLock::Held) {
         image.Close();
         return giveUp({kExitFailed, "failed"}, error.empty() ? "mkntfs could not format the volume" : error);
     }
-    if (std::rename(temp.c_str(), imagePath.c_str()) != 0) {
+    if (realMountPoint.empty()) {
         image.Close();
+        if (std::rename(temp.c_str(), imagePath.c_str()) != 0)
+            return giveUp({kExitFailed, "failed"}, "cannot put the new image in place: " + imagePath);
         Unlock(newImage);
+        Unlock(oldImage);
+        status.Report("ready", "ok");
+        return kExitOk;
+    }
+    // Mounted straight from the open image: no second key derivation, no second start. The server
+    // keeps the new image's lock; the old image's stays here until the new one has taken its name.
+    pid_t server = -1;
+    if (MountOpenImage(image, newImage, base, realMountPoint, status, oldImage, server) != kExitOk)
+        return giveUp({kExitFailed, "failed"}, "cannot mount the new image");
+    if (std::rename(temp.c_str(), imagePath.c_str()) != 0) {
+        StopServer(realMountPoint, server);
         return giveUp({kExitFailed, "failed"}, "cannot put the new image in place: " + imagePath);
     }
     Unlock(oldImage);
-    if (!realMountPoint.empty()) {
-        // Mounted straight from the open image: no second key derivation, no second start.
-        const int result = MountOpenImage(image, newImage, realMountPoint, status);
-        if (result != kExitOk) std::remove(imagePath.c_str());
-        return result;
-    }
-    image.Close();
-    Unlock(newImage);
     status.Report("ready", "ok");
     return kExitOk;
 }
 
 int MountCommand(const std::string& imagePath, const std::string& mountPoint, vlr::CSecretBuffer& password,
                  const CStatusFile& status) {
-    std::string real;
-    const Outcome refused = CheckMountPoint(mountPoint, real);
+    std::string base, real;
+    if (!RuntimeBase(base)) {
+        password.Wipe();
+        return Fail(status, {kExitFailed, "failed"}, "the record folder " + base + " is not private");
+    }
+    const Outcome refused = CheckMountPoint(base, mountPoint, real);
     if (refused.result) {
         password.Wipe();
         return Fail(status, refused, "cannot mount at " + mountPoint);
@@ -438,13 +565,17 @@ int MountCommand(const std::string& imagePath, const std::string& mountPoint, vl
         Unlock(imageLock);
         return Fail(status, FromImageResult(r), std::string("cannot open the image: ") + vlr::ResultName(r));
     }
-    return MountOpenImage(image, imageLock, real, status);
+    pid_t server = -1;
+    if (MountOpenImage(image, imageLock, base, real, status, -1, server) != kExitOk) return kExitFailed;
+    status.Report("ready", "ok");
+    return kExitOk;
 }
 
 int UnmountCommand(const std::string& mountPoint, const CStatusFile& status) {
-    std::string real;
+    std::string base, real;
+    if (!RuntimeBase(base)) return Fail(status, {kExitFailed, "failed"}, "the record folder " + base + " is not private");
     if (!RealPath(mountPoint, real)) return Fail(status, {kExitBusy, "not-mounted"}, "no such folder: " + mountPoint);
-    const std::string record = RecordFolder(real);
+    const std::string record = RecordFolder(base, real);
     const pid_t server = ReadPid(record);
     if (!Alive(server)) {
         RemoveRecord(record);
@@ -463,6 +594,22 @@ int UnmountCommand(const std::string& mountPoint, const CStatusFile& status) {
     }
     status.Report("unmounted", "ok");
     return kExitOk;
+}
+
+int CheckCommand(const std::string& mountPoint, const CStatusFile& status) {
+    std::string base, real, source;
+    struct stat st;
+    if (RuntimeBase(base) && RealPath(mountPoint, real)) {
+        const std::string record = RecordFolder(base, real);
+        // Served: its server lives, the disk is its volume, and it answers.
+        if (Alive(ReadPid(record)) && FindMount(real, &source) && source == ViewVolume(record) &&
+            stat(real.c_str(), &st) == 0) {
+            status.Report("ready", "ok");
+            return kExitOk;
+        }
+    }
+    status.Report("unmounted", "not-mounted");
+    return kExitBusy;
 }
 
 }  // namespace mountex

@@ -7,8 +7,8 @@
 // (--status FILE, a Unix path it can also reach as Z:\...) and polls it: the helper replaces it
 // atomically (write, then rename) with lines "state=STATE", "result=RESULT" and "pid=PID", where STATE
 // is working, ready (mounted or created), error or unmounted, and RESULT names the outcome (ok,
-// wrong-password, not-found, truncated, damaged, bad-password, bad-size, busy, not-mounted, no-space,
-// failed).
+// wrong-password, not-found, truncated, damaged, bad-password, bad-size, busy, not-empty, not-mounted,
+// no-space, failed).
 // A native caller can use the exit code instead, which says the same.
 #include <cstdint>
 #include <string>
@@ -25,7 +25,8 @@ enum ExitCode {
     kExitNotFound = 4,
     kExitDamaged = 5,        // truncated or both headers damaged
     kExitBadArgument = 6,    // password not 4..16 bytes, size not 100..11264 MB
-    kExitBusy = 7,           // mount point or image in use, or nothing mounted there (unmount)
+    kExitBusy = 7,           // mount point in use or not empty, image in use, or nothing mounted there
+                             // (unmount, check)
 };
 
 class CStatusFile {
@@ -39,11 +40,15 @@ private:
 };
 
 // Both take the password and wipe it as soon as the image is open. Given a mount point, creation
-// goes on to mount the new image there (a mount that fails removes the new image).
+// goes on to mount the new image there. The new image replaces an old one at the path only once it
+// is complete and mounted; a creation that fails leaves the old image untouched.
 int CreateCommand(const std::string& imagePath, uint32_t sizeMB, const std::string& mountPoint,
                   vlr::CSecretBuffer& password, const CStatusFile& status);
 int MountCommand(const std::string& imagePath, const std::string& mountPoint, vlr::CSecretBuffer& password,
                  const CStatusFile& status);
 int UnmountCommand(const std::string& mountPoint, const CStatusFile& status);
+// Whether a live server serves a disk at the mount point: "ready"/"ok" and kExitOk if so, otherwise
+// "unmounted"/"not-mounted" and kExitBusy. It changes nothing.
+int CheckCommand(const std::string& mountPoint, const CStatusFile& status);
 
 }  // namespace mountex

@@ -3,6 +3,7 @@
 //   mountex-host create IMAGE SIZE_MB [MOUNTPOINT]  [--password-fd N] [--status FILE]
 //   mountex-host mount IMAGE MOUNTPOINT        [--password-fd N] [--status FILE]
 //   mountex-host unmount MOUNTPOINT            [--status FILE]
+//   mountex-host check MOUNTPOINT              [--status FILE]   (is a disk served there?)
 //
 // The password is read from file descriptor N (standard input by default) up to a line feed or the
 // end of input; it never appears on the command line or in the environment, where other users'
@@ -54,7 +55,8 @@ int Usage() {
     std::fprintf(stderr,
                  "usage: mountex-host create IMAGE SIZE_MB [MOUNTPOINT] [--password-fd N] [--status FILE]\n"
                  "       mountex-host mount IMAGE MOUNTPOINT [--password-fd N] [--status FILE]\n"
-                 "       mountex-host unmount MOUNTPOINT [--status FILE]\n");
+                 "       mountex-host unmount MOUNTPOINT [--status FILE]\n"
+                 "       mountex-host check MOUNTPOINT [--status FILE]\n");
     return mountex::kExitUsage;
 }
 
@@ -96,5 +98,6 @@ int main(int argc, char** argv) {
         return mountex::MountCommand(words[1], words[2], password, status);
     }
     if (words.size() == 2 && words[0] == "unmount") return mountex::UnmountCommand(words[1], status);
+    if (words.size() == 2 && words[0] == "check") return mountex::CheckCommand(words[1], status);
     return Usage();
 }

@@ -10,11 +10,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <signal.h>
+
 #include <algorithm>
+#include <chrono>
+#include <functional>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "VlrImage.h"
@@ -52,6 +57,53 @@ int Host(const std::string& args, const std::string& password = "") {
     return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
+// Runs a shell command as the unprivileged user "nobody"; true when it succeeded.
+bool AsNobody(const std::string& command) {
+    return system(("runuser -u nobody -- sh -c '" + command + "' >/dev/null 2>&1").c_str()) == 0;
+}
+
+// The record folder of the disk served at `mountPoint`: the mount's source is "<record>/view/volume".
+std::string RecordOf(const std::string& mountPoint) {
+    std::ifstream in("/proc/self/mountinfo");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.find(" " + mountPoint + " ") == std::string::npos) continue;
+        std::istringstream fields(line.substr(line.find(" - ") + 3));
+        std::string type, source;
+        fields >> type >> source;
+        const size_t view = source.rfind("/view/volume");
+        if (view != std::string::npos) return source.substr(0, view);
+    }
+    return std::string();
+}
+
+// The serving process of the disk at `mountPoint`, or 0.
+pid_t ServerOf(const std::string& mountPoint) {
+    std::ifstream in(RecordOf(mountPoint) + "/pid");
+    long pid = 0;
+    return (in >> pid) ? static_cast<pid_t>(pid) : 0;
+}
+
+// A line of /proc/PID/status ("VmLck:" ...), without its name.
+std::string ProcStatus(pid_t pid, const std::string& name) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.compare(0, name.size(), name) == 0) return line.substr(name.size());
+    return std::string();
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    FILE* p = popen(("ls -A '" + folder + "' 2>/dev/null").c_str(), "r");
+    char buf[512];
+    while (p && fgets(buf, sizeof buf, p)) names.push_back(buf);
+    if (p) pclose(p);
+    return names;
+}
+
+std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
+
 bool Contains(const std::string& hay, const std::string& needle) { return hay.find(needle) != std::string::npos; }
 
 std::string Utf16(const std::string& ascii) {
@@ -84,6 +136,8 @@ protected:
             Host("unmount " + mount_);
             if (IsMountPoint(mount_)) umount2(mount_.c_str(), MNT_DETACH);
         }
+        if (IsMountPoint(dir_ + "/small")) umount2((dir_ + "/small").c_str(), MNT_DETACH);
+        rmdir((dir_ + "/small").c_str());
         std::remove(image_.c_str());
         std::remove(status_.c_str());
         rmdir(mount_.c_str());
@@ -179,6 +233,131 @@ TEST_F(MountexChain, ADamagedOrMissingImageIsReportedAndNothingIsMounted) {
     EXPECT_EQ(Host("create " + image_ + " 99 --status " + status_, "pass"), 6);
     EXPECT_TRUE(Contains(Status(), "result=bad-size")) << Status();
     EXPECT_FALSE(IsMountPoint(mount_));
+}
+
+TEST_F(MountexChain, AMountedDiskIsItsOwnersAndItsServerKeepsTheKeyInMemory) {
+    // The folders above the mount point are open to all, so only the disk's own rights stand in the way.
+    ASSERT_EQ(chmod(dir_.c_str(), 0755), 0);
+    ASSERT_EQ(Host("create " + image_ + " 100 " + mount_, "owner-pw"), 0);
+    WriteAll(mount_ + "/private.txt", "for the owner only");
+    ASSERT_EQ(ReadAll(mount_ + "/private.txt"), "for the owner only") << "the owner cannot read the disk";
+
+    const std::string view = RecordOf(mount_) + "/view";
+    ASSERT_NE(view, "/view") << "the disk is not served through a view";
+    struct Attempt {
+        const char* what;
+        std::string command;
+    } attempts[] = {
+        {"list the disk", "ls " + mount_},
+        {"read a file on the disk", "cat " + mount_ + "/private.txt"},
+        {"make a file on the disk", "touch " + mount_ + "/planted.txt"},
+        {"list the decrypted view", "ls " + view},
+        {"read the decrypted volume", "head -c 512 " + view + "/volume"},
+    };
+    for (const Attempt& a : attempts) EXPECT_FALSE(AsNobody(a.command)) << "another user could " << a.what;
+
+    // The server holds the volume key while the disk is mounted: its memory stays out of swap.
+    const pid_t server = ServerOf(mount_);
+    ASSERT_GT(server, 0);
+    EXPECT_GT(std::atol(ProcStatus(server, "VmLck:").c_str()), 0) << "the serving process locks no memory";
+    ASSERT_EQ(Host("unmount " + mount_), 0);
+}
+
+TEST_F(MountexChain, AFailedCreationLeavesTheImageItWasToReplaceByteIdentical) {
+    ASSERT_EQ(Host("create " + image_ + " 100", "old-pass"), 0);
+    const std::string old = ReadAll(image_);
+    const std::string small = dir_ + "/small";
+    ASSERT_EQ(mkdir(small.c_str(), 0700), 0);
+    // Room for the old image and not for a second one beside it.
+    ASSERT_EQ(mount("tmpfs", small.c_str(), "tmpfs", 0, "size=110m"), 0);
+    WriteAll(small + "/secret.vlr", old);
+
+    struct Case {
+        const char* what;
+        std::string image;
+        std::function<void()> before;  // runs before the creation starts
+        std::function<void()> during;  // runs while the new image is being made
+    } cases[] = {
+        {"a file lies in the mount folder", image_, [&] { WriteAll(mount_ + "/left.txt", "left behind"); }, nullptr},
+        {"the mount folder goes away before the mount", image_, nullptr, [&] {
+             // The new image is made beside the old one once the mount point was checked; then its folder goes.
+             for (int i = 0; i < 20000; ++i) {
+                 const std::vector<std::string> names = FolderEntries(dir_);
+                 if (std::any_of(names.begin(), names.end(), [](const std::string& n) { return n.rfind("secret.vlr.", 0) == 0; }))
+                     break;
+                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
+             }
+             rmdir(mount_.c_str());
+         }},
+        {"the volume is full", small + "/secret.vlr", nullptr, nullptr},
+    };
+    WriteAll(status_, "");
+    for (const Case& c : cases) {
+        const std::vector<std::string> before = FolderEntries(FolderOf(c.image));
+        if (c.before) c.before();
+        std::thread during;
+        if (c.during) during = std::thread(c.during);
+        const int code = Host("create " + c.image + " 100 " + mount_ + " --status " + status_, "new-pass");
+        if (during.joinable()) during.join();
+        EXPECT_NE(code, 0) << c.what << ": the creation did not fail";
+        EXPECT_TRUE(Contains(Status(), "state=error")) << c.what << ": " << Status();
+        EXPECT_TRUE(ReadAll(c.image) == old) << c.what << ": the old image was changed or lost";
+        if (IsMountPoint(mount_)) {
+            ADD_FAILURE() << c.what << ": a disk was left mounted";
+            Host("unmount " + mount_);
+        }
+        std::remove((mount_ + "/left.txt").c_str());
+        mkdir(mount_.c_str(), 0755);
+        EXPECT_EQ(FolderEntries(FolderOf(c.image)), before) << c.what << ": files were left beside the image";
+    }
+    umount2(small.c_str(), MNT_DETACH);
+    rmdir(small.c_str());
+}
+
+TEST_F(MountexChain, AKilledServersFolderTakesNoFilesAndMountsAgain) {
+    ASSERT_EQ(Host("create " + image_ + " 100 " + mount_, "pass1234"), 0);
+    // Written through to the image before the server dies (what it held unwritten dies with it).
+    const int kept = open((mount_ + "/kept.txt").c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(kept, 0);
+    ASSERT_EQ(write(kept, "kept", 4), 4);
+    ASSERT_EQ(fsync(kept), 0);
+    close(kept);
+    ASSERT_EQ(Host("check " + mount_), 0) << "a live disk is not reported as served";
+    const pid_t server = ServerOf(mount_);
+    ASSERT_GT(server, 0);
+    ASSERT_EQ(kill(server, SIGKILL), 0);
+    for (int i = 0; i < 100 && ProcStatus(server, "State:").find('Z') == std::string::npos && kill(server, 0) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+
+    EXPECT_NE(Host("check " + mount_ + " --status " + status_), 0) << "a dead disk is reported as served";
+    EXPECT_TRUE(Contains(Status(), "result=not-mounted")) << Status();
+    const int written = open((mount_ + "/after.txt").c_str(), O_WRONLY | O_CREAT, 0600);
+    EXPECT_LT(written, 0) << "a file could be made where the dead disk was";
+    if (written >= 0) close(written);
+
+    // The next mount there clears what the dead server left and serves the disk again.
+    ASSERT_EQ(Host("mount " + image_ + " " + mount_ + " --status " + status_, "pass1234"), 0) << Status();
+    EXPECT_EQ(ReadAll(mount_ + "/kept.txt"), "kept");
+    ASSERT_EQ(Host("unmount " + mount_), 0);
+
+    // Whatever lies in the bare folder would be hidden under the disk: the mount is refused and it stays.
+    WriteAll(mount_ + "/stray.txt", "stray");
+    EXPECT_EQ(Host("mount " + image_ + " " + mount_ + " --status " + status_, "pass1234"), 7);
+    EXPECT_TRUE(Contains(Status(), "state=error\nresult=not-empty")) << Status();
+    EXPECT_FALSE(IsMountPoint(mount_));
+    EXPECT_EQ(ReadAll(mount_ + "/stray.txt"), "stray");
+    std::remove((mount_ + "/stray.txt").c_str());
+}
+
+TEST_F(MountexChain, TheStatusFileNeverWritesThroughALink) {
+    const std::string victim = dir_ + "/victim";
+    WriteAll(victim, "untouched");
+    ASSERT_EQ(symlink(victim.c_str(), (status_ + ".tmp").c_str()), 0);
+    EXPECT_EQ(Host("unmount " + dir_ + "/none --status " + status_), 7);
+    EXPECT_EQ(ReadAll(victim), "untouched") << "the helper wrote through a planted link";
+    EXPECT_TRUE(Contains(Status(), "state=error\nresult=not-mounted")) << Status();
+    std::remove(victim.c_str());
+    std::remove((status_ + ".tmp").c_str());
 }
 
 }  // namespace
