@@ -1,6 +1,7 @@
 #include "WineDisks.h"
 
 #include <string>
+#include <vector>
 
 #include "WineMountManager.h"
 
@@ -16,9 +17,34 @@ std::string MountPointFor(char letter) {
     return drive.substr(0, links) + "/mountex/" + static_cast<char>(letter | 0x20);
 }
 
+// Gives the folder an access list that lets in this user only, replacing whatever it had. Wine turns
+// it into the folder's Unix mode: no rights for other users (the helper narrows the mount point
+// itself further, to 0700). A disk is mounted on these folders, and what lands in them while no disk
+// is there must not be open to other users either.
+bool MakePrivate(const std::wstring& path) {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> user(size ? size : 1);
+    const bool known = ::GetTokenInformation(token, TokenUser, user.data(), size, &size) != FALSE;
+    ::CloseHandle(token);
+    if (!known) return false;
+    PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+    std::vector<BYTE> acl(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + ::GetLengthSid(sid));
+    ACL* list = reinterpret_cast<ACL*>(acl.data());
+    SECURITY_DESCRIPTOR descriptor;
+    return ::InitializeAcl(list, static_cast<DWORD>(acl.size()), ACL_REVISION) &&
+           ::AddAccessAllowedAce(list, ACL_REVISION, FILE_ALL_ACCESS, sid) &&
+           ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+           ::SetSecurityDescriptorDacl(&descriptor, TRUE, list, FALSE) &&
+           ::SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, &descriptor);
+}
+
 bool MakeFolder(const std::string& unixPath) {
     const std::wstring path = WindowsPath(unixPath);
-    return !path.empty() && (::CreateDirectoryW(path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+    return !path.empty() && (::CreateDirectoryW(path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS) &&
+           MakePrivate(path);
 }
 
 bool Unmount(CWineHost& host, const std::string& mountPoint, CWineHost::Answer& answer) {
@@ -33,17 +59,36 @@ std::string PrepareMountPoint(char letter) {
     return point;
 }
 
+// Whether the helper serves a live disk at the folder.
+bool Served(CWineHost& host, const std::string& mountPoint) {
+    const std::string args[] = {"check", mountPoint};
+    CWineHost::Answer answer;
+    return host.Run(args, 2, nullptr, answer) && answer.Ok("ready");
+}
+
+std::string WithoutTrailingSlash(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+// A letter this library gave to a disk whose server has gone (killed, or the machine restarted) still
+// leads to the disk's folder, where whatever a program saves would land on the host disk
+// unencrypted once the dead mount is gone. Such letters are taken away before anything is mounted.
+void ClearStaleLetters(CWineHost& host) {
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        const std::string point = MountPointFor(letter);
+        std::string current;
+        if (point.empty() || !QueryUnixDrive(letter, current) || WithoutTrailingSlash(current) != point) continue;
+        if (!Served(host, point)) RemoveUnixDrive(letter);
+    }
+}
+
 // Gives the folder of a disk just mounted there the letter; a disk that cannot have it is unmounted.
 bool GiveLetter(CWineHost& host, char letter, const std::string& point) {
     if (DefineUnixDrive(letter, point)) return true;
     CWineHost::Answer answer;
     Unmount(host, point, answer);
     return false;
-}
-
-std::string WithoutTrailingSlash(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path;
 }
 
 }  // namespace
@@ -53,15 +98,15 @@ bool WineCreateImage(HMODULE module, char letter, const char* imagePath, const C
     const std::string point = PrepareMountPoint(letter);
     if (image.empty() || point.empty()) return false;
     CWineHost host(module);
+    ClearStaleLetters(host);
     // The helper creates, formats and mounts in one run; when it fails it leaves no new image behind
-    // (and an image it refused, such as a mounted one, untouched).
+    // and the image it was to replace untouched.
     const std::string args[] = {"create", image, std::to_string(sizeMB), point};
     CWineHost::Answer answer;
     if (!host.Run(args, 4, &password, answer) || !answer.Ok("ready")) return false;
-    if (GiveLetter(host, letter, point)) return true;
-    // Mounted but given no letter: the disk the caller is told failed must not stay behind either.
-    ::DeleteFileA(imagePath);
-    return false;
+    // Mounted but given no letter: the disk is closed again. The new image has already replaced the
+    // old one by then, so it stays: deleting it would leave the user nothing at all.
+    return GiveLetter(host, letter, point);
 }
 
 bool WineMountDisk(HMODULE module, char letter, const char* imagePath, const CPassword& password) {
@@ -69,6 +114,7 @@ bool WineMountDisk(HMODULE module, char letter, const char* imagePath, const CPa
     const std::string point = PrepareMountPoint(letter);
     if (image.empty() || point.empty()) return false;
     CWineHost host(module);
+    ClearStaleLetters(host);
     const std::string args[] = {"mount", image, point};
     CWineHost::Answer answer;
     return host.Run(args, 3, &password, answer) && answer.Ok("ready") && GiveLetter(host, letter, point);
@@ -84,10 +130,11 @@ bool WineDisMountDisk(HMODULE module, char letter) {
     CWineHost host(module);
     CWineHost::Answer answer;
     if (Unmount(host, point, answer)) return true;
-    // Files on the disk are still open (or the helper failed): the disk stays mounted, so the
-    // letter comes back and the user keeps reaching it. A disk that is no longer served keeps
-    // no letter.
-    if (answer.result != "not-mounted") DefineUnixDrive(letter, point);
+    // Files on the disk are still open: the disk stays mounted, so the letter comes back and the
+    // user keeps reaching it. Any other failure may have unmounted the disk already (the helper
+    // gives up waiting for a slow write-back after the unmount itself succeeded), and a letter on
+    // the bare folder would take files unencrypted: it is not given back.
+    if (answer.result == "busy") DefineUnixDrive(letter, point);
     return false;
 }
 

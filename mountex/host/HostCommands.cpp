@@ -377,6 +377,9 @@ Outcome CheckMountPoint(const std::string& base, const std::string& mountPoint, 
     // Whatever lies there would be hidden under the disk; most likely it was saved through a drive
     // letter that outlived its disk, unencrypted. It stays in sight instead.
     if (!EmptyFolder(real)) return {kExitBusy, "not-empty"};
+    // The folder is this user's alone, so that nothing saved there while no disk covers it (through
+    // a letter that outlived its disk) is open to anyone else.
+    if (chmod(real.c_str(), 0700) != 0) return {kExitNotFound, "no-mount-point"};
     return {kExitOk, nullptr};
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "HostShell.h"
 #include "TempFolder.h"
 #include "WineDrives.h"
 
@@ -223,4 +224,103 @@ TEST_F(MountexDll, AProgramWithoutAConsoleMakesAndOpensADiskWithItsPasswordOnly)
     ASSERT_EQ(CallInOwnProcess("mount T \"" + image + "\" pass1234"), 1) << "a GUI program cannot open its disk";
     EXPECT_EQ(ReadBytes("T:\\note.txt"), "made by a GUI program");
     EXPECT_EQ(CallInOwnProcess("dismount T"), 1);
+}
+
+namespace {
+
+// The host folder the library mounts a letter's disk on: "<prefix>/mountex/<letter>".
+std::string LetterFolder(char letter) {
+    const std::string drive = HostPath("C:\\");
+    return drive.substr(0, drive.rfind("/dosdevices/")) + "/mountex/" + static_cast<char>(letter | 0x20);
+}
+
+// Runs a host shell command and gives what it printed.
+std::string HostOutput(const std::string& command) {
+    static int serial = 0;
+    const std::string out = "/tmp/mountex-dll-test-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++serial);
+    RunHostShell("(" + command + ") > " + out + " 2>&1");
+    const std::string text = ReadBytes(WinePath(out));
+    ::DeleteFileA(WinePath(out).c_str());
+    return text;
+}
+
+}  // namespace
+
+TEST_F(MountexDll, AnOpenDiskAndItsFoldersAreClosedToOtherUsers) {
+    TempFolder folder("mountex");
+    const std::string image = folder / "private.vlr";
+    const Password password("owner-only");
+    ASSERT_EQ(createImage_('S', image.c_str(), password.bytes, 100), 1);
+    ASSERT_TRUE(WriteBytes("S:\\mine.txt", "the owner's"));
+    EXPECT_EQ(ReadBytes("S:\\mine.txt"), "the owner's");
+
+    const std::string point = LetterFolder('S'), parent = point.substr(0, point.rfind('/'));
+    // Mode bits for others: none on the library's folder, and the open disk is the owner's alone.
+    EXPECT_EQ(HostOutput("stat -c %a " + parent + " | tail -c 2; stat -c %a " + point), "0\n700\n")
+        << "the open disk or its folder is open to other users";
+    EXPECT_EQ(HostOutput("runuser -u nobody -- ls " + point + " >/dev/null 2>&1 && echo listed; "
+                         "runuser -u nobody -- cat " + point + "/mine.txt >/dev/null 2>&1 && echo read; echo done"),
+              "done\n") << "another user reaches the open disk";
+    ASSERT_EQ(disMountDisk_('S'), 1);
+    EXPECT_EQ(HostOutput("stat -c %a " + point), "700\n") << "the letter's folder is open to other users";
+}
+
+TEST_F(MountexDll, ALetterWhoseServerWasKilledWritesNothingToTheHostDisk) {
+    TempFolder folder("mountex");
+    const std::string image = folder / "killed.vlr", other = folder / "other.vlr";
+    const Password password("pass1234");
+    ASSERT_EQ(createImage_('S', image.c_str(), password.bytes, 100), 1);
+    ASSERT_TRUE(WriteBytes("S:\\before.txt", "written before"));
+    const std::string point = LetterFolder('S');
+    // The record of the disk's serving process is where its volume's view lies: "<record>/view/volume".
+    HostOutput("sync; src=$(findmnt -n -o SOURCE --mountpoint " + point + "); kill -9 $(cat ${src%/view/volume}/pid)");
+
+    EXPECT_FALSE(WriteBytes("S:\\after-kill.txt", "lost")) << "a write to the dead disk was taken";
+    // A restart of the machine takes the dead mounts away; the letter is kept by Wine.
+    HostOutput("src=$(findmnt -n -o SOURCE --mountpoint " + point + "); umount -l " + point + "; umount -l ${src%/volume}");
+    ASSERT_EQ(createImage_('T', other.c_str(), password.bytes, 100), 1);
+    EXPECT_FALSE(DriveUsed('S')) << "the letter of the dead disk outlived another mount";
+    EXPECT_FALSE(WriteBytes("S:\\after-restart.txt", "plaintext")) << "the dead disk's letter took a file";
+    EXPECT_EQ(HostOutput("ls -A " + point), "") << "files landed in the bare folder of the dead disk";
+
+    // A file in the bare folder would be hidden by a mount there: the mount is refused and it stays.
+    HostOutput("echo stray > " + point + "/stray.txt");
+    EXPECT_EQ(mountDisk_('S', image.c_str(), password.bytes, 0), 0) << "a disk was mounted over a file";
+    EXPECT_FALSE(DriveUsed('S'));
+    EXPECT_EQ(HostOutput("cat " + point + "/stray.txt"), "stray\n");
+    HostOutput("rm " + point + "/stray.txt");
+    ASSERT_EQ(mountDisk_('S', image.c_str(), password.bytes, 0), 1) << "the disk does not mount again";
+    EXPECT_EQ(ReadBytes("S:\\before.txt"), "written before");
+}
+
+TEST_F(MountexDll, ACreationThatFailsKeepsTheImageItWasToReplace) {
+    TempFolder folder("mountex");
+    const std::string small = WinePath(SMALL_VOLUME);  // a 64 MB volume
+    const std::string image = folder / "old.vlr", smallImage = small + "\\old.vlr";
+    const Password password("old-pass1"), newer("new-pass1");
+    ASSERT_EQ(createImage_('T', image.c_str(), password.bytes, 100), 1);
+    ASSERT_TRUE(WriteBytes("T:\\old.txt", "the old disk's"));
+    ASSERT_EQ(disMountDisk_('T'), 1);
+    ASSERT_TRUE(WriteBytes(smallImage, std::string(1 << 20, 'o')));
+    const std::string point = LetterFolder('T');
+
+    struct Case {
+        const char* what;
+        std::string image;
+        std::string before, after;  // host commands run before and after the call
+    } cases[] = {
+        {"a file in the letter's folder", image, "echo stray > " + point + "/stray.txt", "rm " + point + "/stray.txt"},
+        {"a volume without room for the new image", smallImage, "", ""},
+    };
+    for (const Case& c : cases) {
+        const std::string old = ReadBytes(c.image);
+        if (!c.before.empty()) HostOutput(c.before);
+        EXPECT_EQ(createImage_('T', c.image.c_str(), newer.bytes, 100), 0) << c.what;
+        if (!c.after.empty()) HostOutput(c.after);
+        EXPECT_TRUE(ReadBytes(c.image) == old) << c.what << ": the old image was changed or lost";
+        EXPECT_FALSE(DriveUsed('T')) << c.what;
+    }
+    ASSERT_EQ(mountDisk_('T', image.c_str(), password.bytes, 0), 1);
+    EXPECT_EQ(ReadBytes("T:\\old.txt"), "the old disk's");
+    ::DeleteFileA(smallImage.c_str());
 }
