@@ -54,10 +54,5 @@ bool CheckDriverPresent() {
         path = FirstDriverInterfacePath(list);
         ::SetupDiDestroyDeviceInfoList(list);
     }
-    if (path.empty()) return false;
-    HANDLE device = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (device == INVALID_HANDLE_VALUE) return false;
-    ::CloseHandle(device);
-    return true;
+    return DriverDeviceOpens(path);
 }

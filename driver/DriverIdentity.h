@@ -26,3 +26,13 @@ inline std::string FirstDriverInterfacePath(HDEVINFO list) {
     if (!::SetupDiGetDeviceInterfaceDetailA(list, &data, detail, needed, nullptr, nullptr)) return std::string();
     return detail->DevicePath;
 }
+
+// Whether the driver's device at `path` (from FirstDriverInterfacePath) opens; empty never does.
+inline bool DriverDeviceOpens(const std::string& path) {
+    if (path.empty()) return false;
+    HANDLE device = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (device == INVALID_HANDLE_VALUE) return false;
+    ::CloseHandle(device);
+    return true;
+}
