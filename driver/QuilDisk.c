@@ -10,6 +10,9 @@
  * One spin lock guards every queue of every disk. The cancel routines need nothing but that lock and
  * the IRP, so they stay safe while a disk is being removed. A queued request can be cancelled until
  * its first piece is handed out; from then on it ends when its last piece is answered or the disk goes.
+ * Data is never copied under the lock (a piece is up to 4 MiB): the lock only decides who copies what,
+ * and a request being copied to or from carries one more count in OUTSTANDING, which keeps it from
+ * being completed, by an answer or by the disk's removal, until the copy is done.
  */
 #include "QuilDisk.h"
 
@@ -18,6 +21,14 @@
 
 #define QUIL_MAX_IN_FLIGHT 16
 #define QUIL_POOL_TAG 'kdlQ'
+
+/* Not in the kernel-mode headers this file includes (ntifs.h): the volume controls a caller sends to
+ * a disk on which no file system is mounted. */
+#ifndef FSCTL_LOCK_VOLUME
+#define FSCTL_LOCK_VOLUME CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 6, METHOD_BUFFERED, FILE_ANY_ACCESS)
+#define FSCTL_UNLOCK_VOLUME CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 7, METHOD_BUFFERED, FILE_ANY_ACCESS)
+#define FSCTL_DISMOUNT_VOLUME CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 8, METHOD_BUFFERED, FILE_ANY_ACCESS)
+#endif
 
 /* A piece of a disk request that the server holds. */
 typedef struct QuilPiece {
@@ -41,6 +52,8 @@ typedef struct QuilDisk {
     LIST_ENTRY servers; /* pending exchanges waiting for work */
     QuilPiece pieces[QUIL_MAX_IN_FLIGHT];
     ULONGLONG lastTag;
+    UCHAR uniqueId[48 * sizeof(WCHAR)]; /* "QuilFileDisk" and the image's identity, or the device name */
+    USHORT uniqueIdLength;
     UNICODE_STRING deviceName;
     UNICODE_STRING linkName;
     WCHAR deviceNameBuffer[48];
@@ -152,17 +165,40 @@ static QuilPiece* FreePiece(QuilDisk* disk) {
     return NULL;
 }
 
-/* Hands queued work to waiting servers while there is both and a free slot. Lock held. */
-static void Pump(QuilDisk* disk, PLIST_ENTRY done) {
+/* The write pieces Pump handed to servers whose data is still to be copied into the server's buffer,
+ * after the lock is released (Deliver). */
+typedef struct QuilHandOut {
+    ULONG count;
+    struct {
+        PIRP server;
+        PIRP request;
+        ULONG offset;
+        ULONG length;
+    } piece[QUIL_MAX_IN_FLIGHT];
+} QuilHandOut;
+
+/* A request's copy is done: its count drops, and it is settled if that was all it waited for. Lock held. */
+static void Release(QuilDisk* disk, PIRP request, PLIST_ENTRY done) {
+    OUTSTANDING(request) -= 1;
+    if (!disk->removed) {
+        SettleIfDone(request, done);
+    } else if (OUTSTANDING(request) == 0 && IsListEmpty(ENTRY(request))) {
+        Settle(request, FAILURE(request) ? FAILURE(request) : STATUS_DEVICE_DOES_NOT_EXIST, 0, done);
+    }
+}
+
+/* Hands queued work to waiting servers while there is both and a free slot. Lock held. A read or a
+ * flush goes out at once; a write goes to `out`, for Deliver to copy its data and send. */
+static void Pump(QuilDisk* disk, PLIST_ENTRY done, QuilHandOut* out) {
     while (!IsListEmpty(&disk->queued) && !IsListEmpty(&disk->servers)) {
         PIRP request = IRP_OF(disk->queued.Flink);
         PIRP server = IRP_OF(disk->servers.Flink);
         PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(request);
         QuilPiece* piece = FreePiece(disk);
-        QuilDiskRequest* out;
+        QuilDiskRequest* head;
         ULONG length, offset;
 
-        if (!piece) return;
+        if (!piece || out->count == QUIL_MAX_IN_FLIGHT) return;
         if (!STARTED(request)) {
             if (!Claim(request)) continue;
             STARTED(request) = 1;
@@ -173,39 +209,73 @@ static void Pump(QuilDisk* disk, PLIST_ENTRY done) {
         length = RequestLength(request) - offset;
         if (length > disk->maxTransfer) length = disk->maxTransfer;
 
-        out = (QuilDiskRequest*)server->AssociatedIrp.SystemBuffer;
-        out->tag = ++disk->lastTag;
-        out->length = length;
+        head = (QuilDiskRequest*)server->AssociatedIrp.SystemBuffer;
+        head->tag = ++disk->lastTag;
+        head->length = length;
         if (stack->MajorFunction == IRP_MJ_READ) {
-            out->operation = QUIL_OP_READ;
-            out->offset = (ULONGLONG)stack->Parameters.Read.ByteOffset.QuadPart + offset;
+            head->operation = QUIL_OP_READ;
+            head->offset = (ULONGLONG)stack->Parameters.Read.ByteOffset.QuadPart + offset;
         } else if (stack->MajorFunction == IRP_MJ_WRITE) {
-            PUCHAR data = RequestBuffer(request);
-            out->operation = QUIL_OP_WRITE;
-            out->offset = (ULONGLONG)stack->Parameters.Write.ByteOffset.QuadPart + offset;
-            if (data) RtlCopyMemory(out + 1, data + offset, length);
-            else FAILURE(request) = STATUS_INSUFFICIENT_RESOURCES;
+            head->operation = QUIL_OP_WRITE;
+            head->offset = (ULONGLONG)stack->Parameters.Write.ByteOffset.QuadPart + offset;
         } else {
-            out->operation = QUIL_OP_FLUSH;
-            out->offset = 0;
+            head->operation = QUIL_OP_FLUSH;
+            head->offset = 0;
         }
 
-        piece->tag = out->tag;
+        piece->tag = head->tag;
         piece->irp = request;
         piece->offset = offset;
         piece->length = length;
         HANDED(request) += length;
         OUTSTANDING(request) += 1;
         if (HANDED(request) >= RequestLength(request)) Unlink(request);
-
         Unlink(server);
-        Settle(server, STATUS_SUCCESS,
-               sizeof(QuilDiskRequest) + (out->operation == QUIL_OP_WRITE ? length : 0), done);
+
+        if (head->operation == QUIL_OP_WRITE) {
+            OUTSTANDING(request) += 1; /* held until Deliver has copied the data */
+            out->piece[out->count].server = server;
+            out->piece[out->count].request = request;
+            out->piece[out->count].offset = offset;
+            out->piece[out->count].length = length;
+            out->count += 1;
+        } else {
+            Settle(server, STATUS_SUCCESS, sizeof(QuilDiskRequest), done);
+        }
     }
 }
 
-/* Applies a server's answer to the piece it names. Lock held. */
-static NTSTATUS Answer(QuilDisk* disk, const QuilDiskReply* reply, const UCHAR* data, PLIST_ENTRY done) {
+/* Copies the data of the write pieces Pump handed out into their servers' buffers and sends them,
+ * then completes whatever that settles. Called without the lock. */
+static void Deliver(QuilDisk* disk, QuilHandOut* out, PLIST_ENTRY done) {
+    KIRQL irql;
+    ULONG i;
+    for (i = 0; i < out->count; ++i) {
+        PIRP server = out->piece[i].server;
+        QuilDiskRequest* head = (QuilDiskRequest*)server->AssociatedIrp.SystemBuffer;
+        PUCHAR data = RequestBuffer(out->piece[i].request);
+        if (data) {
+            RtlCopyMemory(head + 1, data + out->piece[i].offset, out->piece[i].length);
+        } else {
+            /* No data to write: the server is given a flush, and the request fails. */
+            head->operation = QUIL_OP_FLUSH;
+            head->length = 0;
+            head->offset = 0;
+        }
+        KeAcquireSpinLock(&gLock, &irql);
+        if (!data && !FAILURE(out->piece[i].request)) FAILURE(out->piece[i].request) = STATUS_INSUFFICIENT_RESOURCES;
+        Release(disk, out->piece[i].request, done);
+        KeReleaseSpinLock(&gLock, irql);
+        Finish(server, STATUS_SUCCESS, sizeof(QuilDiskRequest) + head->length);
+    }
+    out->count = 0;
+    FinishAll(done);
+}
+
+/* Takes a server's answer to the piece it names. Lock held. A read's data is left for the caller to
+ * copy: `*copyTo` is then the request, held (one more OUTSTANDING) until the caller releases it, and
+ * `*copyAt` the offset of the data in its buffer. */
+static NTSTATUS Answer(QuilDisk* disk, const QuilDiskReply* reply, PLIST_ENTRY done, PIRP* copyTo, ULONG* copyAt) {
     QuilPiece* piece = NULL;
     PIRP request;
     ULONG i;
@@ -217,13 +287,14 @@ static NTSTATUS Answer(QuilDisk* disk, const QuilDiskReply* reply, const UCHAR* 
     if (reply->status != 0) {
         if (!FAILURE(request)) FAILURE(request) = STATUS_IO_DEVICE_ERROR;
     } else if (IoGetCurrentIrpStackLocation(request)->MajorFunction == IRP_MJ_READ) {
-        PUCHAR buffer = RequestBuffer(request);
         if (reply->length != piece->length) {
             if (!FAILURE(request)) FAILURE(request) = STATUS_IO_DEVICE_ERROR;
-        } else if (!buffer) {
-            if (!FAILURE(request)) FAILURE(request) = STATUS_INSUFFICIENT_RESOURCES;
         } else {
-            RtlCopyMemory(buffer + piece->offset, data, piece->length);
+            *copyTo = request;
+            *copyAt = piece->offset;
+            piece->tag = 0;
+            piece->irp = NULL;
+            return STATUS_SUCCESS; /* the piece's count is the hold */
         }
     } else if (reply->length != 0) {
         if (!FAILURE(request)) FAILURE(request) = STATUS_IO_DEVICE_ERROR;
@@ -233,6 +304,14 @@ static NTSTATUS Answer(QuilDisk* disk, const QuilDiskReply* reply, const UCHAR* 
     OUTSTANDING(request) -= 1;
     SettleIfDone(request, done);
     return STATUS_SUCCESS;
+}
+
+/* The number of exchanges waiting on a disk. Lock held. */
+static ULONG Waiting(QuilDisk* disk) {
+    ULONG count = 0;
+    PLIST_ENTRY entry;
+    for (entry = disk->servers.Flink; entry != &disk->servers; entry = entry->Flink) count += 1;
+    return count;
 }
 
 /* Stands in a handle's FsContext while that handle creates its disk, so that a second creation on the
@@ -302,6 +381,8 @@ static NTSTATUS CreateDisk(PDEVICE_OBJECT control, PIRP irp, PIO_STACK_LOCATION 
     NTSTATUS status = STATUS_OBJECT_NAME_COLLISION;
     ULONG number;
     KIRQL irql;
+    ULONG i;
+    BOOLEAN identified = FALSE;
 
     if (!stack->FileObject) return Finish(irp, STATUS_INVALID_PARAMETER, 0);
     if (stack->Parameters.DeviceIoControl.InputBufferLength != sizeof setup ||
@@ -341,6 +422,14 @@ static NTSTATUS CreateDisk(PDEVICE_OBJECT control, PIRP irp, PIO_STACK_LOCATION 
         SetContext(stack->FileObject, NULL);
         return Finish(irp, status, 0);
     }
+    /* Nobody can open the device yet: it is still initialising and its name is not linked. */
+    status = QuilDiskProtect(device);
+    if (!NT_SUCCESS(status)) {
+        IoDeleteDevice(device);
+        ForgetDisk();
+        SetContext(stack->FileObject, NULL);
+        return Finish(irp, status, 0);
+    }
 
     disk = (QuilDisk*)device->DeviceExtension;
     RtlZeroMemory(disk, sizeof *disk);
@@ -356,8 +445,19 @@ static NTSTATUS CreateDisk(PDEVICE_OBJECT control, PIRP irp, PIO_STACK_LOCATION 
     InitializeListHead(&disk->servers);
     NumberedName(&disk->deviceName, disk->deviceNameBuffer, sizeof disk->deviceNameBuffer,
                  L"\\Device\\QuilFileDisk", number);
-    NumberedName(&disk->linkName, disk->linkNameBuffer, sizeof disk->linkNameBuffer, L"\\DosDevices\\QuilFileDisk",
-                 number);
+    /* In the global namespace: a link made while serving a caller's request would otherwise land in
+     * that caller's session alone (Windows XP with several users logged on). */
+    NumberedName(&disk->linkName, disk->linkNameBuffer, sizeof disk->linkNameBuffer,
+                 L"\\DosDevices\\Global\\QuilFileDisk", number);
+    for (i = 0; i < QUIL_UNIQUE_ID_SIZE; ++i) identified = identified || setup.uniqueId[i] != 0;
+    if (identified) {
+        RtlCopyMemory(disk->uniqueId, "QuilFileDisk", 12);
+        RtlCopyMemory(disk->uniqueId + 12, setup.uniqueId, QUIL_UNIQUE_ID_SIZE);
+        disk->uniqueIdLength = 12 + QUIL_UNIQUE_ID_SIZE;
+    } else {
+        RtlCopyMemory(disk->uniqueId, disk->deviceName.Buffer, disk->deviceName.Length);
+        disk->uniqueIdLength = disk->deviceName.Length;
+    }
     status = IoCreateSymbolicLink(&disk->linkName, &disk->deviceName);
     if (!NT_SUCCESS(status)) {
         IoDeleteDevice(device);
@@ -429,8 +529,11 @@ static NTSTATUS Exchange(QuilDisk* disk, PIRP irp, PIO_STACK_LOCATION stack) {
     ULONG outLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
     const UCHAR* buffer = (const UCHAR*)irp->AssociatedIrp.SystemBuffer;
     QuilDiskReply reply;
+    QuilHandOut out;
     LIST_ENTRY done;
     NTSTATUS status = STATUS_SUCCESS;
+    PIRP copyTo = NULL;
+    ULONG copyAt = 0;
     KIRQL irql;
 
     if (outLength < sizeof(QuilDiskRequest) || outLength - sizeof(QuilDiskRequest) < disk->maxTransfer)
@@ -442,18 +545,34 @@ static NTSTATUS Exchange(QuilDisk* disk, PIRP irp, PIO_STACK_LOCATION stack) {
     }
 
     InitializeListHead(&done);
+    out.count = 0;
     KeAcquireSpinLock(&gLock, &irql);
     if (disk->removed) {
         status = STATUS_DEVICE_DOES_NOT_EXIST;
+    } else if (Waiting(disk) >= QUIL_MAX_SERVERS) {
+        /* Each waiting exchange pins a buffer of maxTransfer bytes; its reply is left for the next try. */
+        status = STATUS_DEVICE_BUSY;
     } else if (inLength != 0) {
-        status = Answer(disk, &reply, buffer + sizeof reply, &done);
+        status = Answer(disk, &reply, &done, &copyTo, &copyAt);
+    }
+    if (copyTo) {
+        /* The read's data lies in this IRP's buffer, which it needs again for its next request. */
+        KeReleaseSpinLock(&gLock, irql);
+        {
+            PUCHAR target = RequestBuffer(copyTo);
+            if (target) RtlCopyMemory(target + copyAt, buffer + sizeof reply, reply.length);
+            KeAcquireSpinLock(&gLock, &irql);
+            if (!target && !FAILURE(copyTo)) FAILURE(copyTo) = STATUS_INSUFFICIENT_RESOURCES;
+        }
+        Release(disk, copyTo, &done);
+        if (disk->removed) status = STATUS_DEVICE_DOES_NOT_EXIST;
     }
     if (NT_SUCCESS(status)) {
         Wait(&disk->servers, irp, &done);
-        Pump(disk, &done);
+        Pump(disk, &done, &out);
     }
     KeReleaseSpinLock(&gLock, irql);
-    FinishAll(&done);
+    Deliver(disk, &out, &done);
     return NT_SUCCESS(status) ? STATUS_PENDING : Finish(irp, status, 0);
 }
 
@@ -489,15 +608,17 @@ void QuilDiskOwnerClosing(PFILE_OBJECT file) {
    lock; the requests the queueing finished are completed after it. */
 static NTSTATUS QueueAndRelease(QuilDisk* disk, PIRP irp, KIRQL irql) {
     LIST_ENTRY done;
+    QuilHandOut out;
     HANDED(irp) = 0;
     OUTSTANDING(irp) = 0;
     FAILURE(irp) = 0;
     STARTED(irp) = 0;
     InitializeListHead(&done);
+    out.count = 0;
     Wait(&disk->queued, irp, &done);
-    Pump(disk, &done);
+    Pump(disk, &done, &out);
     KeReleaseSpinLock(&gLock, irql);
-    FinishAll(&done);
+    Deliver(disk, &out, &done);
     return STATUS_PENDING;
 }
 
@@ -558,7 +679,17 @@ NTSTATUS QuilDiskDispatch(PDEVICE_OBJECT device, PIRP irp) {
         return Flush(disk, irp);
     case IRP_MJ_DEVICE_CONTROL:
         if (removed) return Finish(irp, STATUS_DEVICE_DOES_NOT_EXIST, 0);
-        return QuilDiskQuery(disk->sectorCount, disk->readOnly, &disk->deviceName, irp);
+        return QuilDiskQuery(disk->sectorCount, disk->readOnly, &disk->deviceName, disk->uniqueId,
+                             disk->uniqueIdLength, irp);
+    case IRP_MJ_FILE_SYSTEM_CONTROL: {
+        /* Such a request reaches the disk itself only when no file system is mounted on it: nothing
+         * holds the volume, so locking and dismounting it succeed at once. */
+        ULONG code = stack->Parameters.FileSystemControl.FsControlCode;
+        if (removed) return Finish(irp, STATUS_DEVICE_DOES_NOT_EXIST, 0);
+        if (code == FSCTL_LOCK_VOLUME || code == FSCTL_UNLOCK_VOLUME || code == FSCTL_DISMOUNT_VOLUME)
+            return Finish(irp, STATUS_SUCCESS, 0);
+        return Finish(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
+    }
     case IRP_MJ_POWER:
         PoStartNextPowerIrp(irp);
         return Finish(irp, STATUS_SUCCESS, 0);

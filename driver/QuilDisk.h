@@ -20,8 +20,13 @@ NTSTATUS QuilDiskControl(PDEVICE_OBJECT control, PIRP irp);
 void QuilDiskOwnerClosing(PFILE_OBJECT file);
 
 /* Answers a disk query (IRP_MJ_DEVICE_CONTROL on a disk) of a disk of `sectorCount` sectors whose
- * kernel name is `deviceName` (QuilDiskQuery.c). */
-NTSTATUS QuilDiskQuery(ULONGLONG sectorCount, BOOLEAN readOnly, const UNICODE_STRING* deviceName, PIRP irp);
+ * kernel name is `deviceName` and whose unique ID for the mount manager is `uniqueId` (QuilDiskQuery.c). */
+NTSTATUS QuilDiskQuery(ULONGLONG sectorCount, BOOLEAN readOnly, const UNICODE_STRING* deviceName,
+                       const UCHAR* uniqueId, USHORT uniqueIdLength, PIRP irp);
+
+/* Gives a new disk device a descriptor that lets SYSTEM, the Administrators and the user of the calling
+ * process open it, and nobody else (QuilDiskSecurity.c). PASSIVE_LEVEL, in the caller's context. */
+NTSTATUS QuilDiskProtect(PDEVICE_OBJECT device);
 
 /* Dispatch for a request that reached a disk device. */
 NTSTATUS QuilDiskDispatch(PDEVICE_OBJECT disk, PIRP irp);

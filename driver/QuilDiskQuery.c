@@ -27,24 +27,25 @@ static NTSTATUS Reply(PIRP irp, PIO_STACK_LOCATION stack, const void* data, ULON
 
 /* Answers a MOUNTDEV name query: a USHORT length followed by the bytes. A buffer that holds the length
  * but not the bytes gets the length and STATUS_BUFFER_OVERFLOW, as the mount manager expects. */
-static NTSTATUS ReplyName(PIRP irp, PIO_STACK_LOCATION stack, const UNICODE_STRING* name) {
+static NTSTATUS ReplyName(PIRP irp, PIO_STACK_LOCATION stack, const void* name, USHORT length) {
     ULONG outLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
     PUSHORT out = (PUSHORT)irp->AssociatedIrp.SystemBuffer;
     if (outLength < sizeof(MOUNTDEV_NAME)) return Finish(irp, STATUS_INVALID_PARAMETER, 0);
-    *out = name->Length;
-    if (outLength < sizeof(USHORT) + name->Length) {
+    *out = length;
+    if (outLength < sizeof(USHORT) + length) {
         irp->IoStatus.Status = STATUS_BUFFER_OVERFLOW;
         irp->IoStatus.Information = sizeof(MOUNTDEV_NAME);
         IoCompleteRequest(irp, IO_NO_INCREMENT);
         return STATUS_BUFFER_OVERFLOW;
     }
-    RtlCopyMemory(out + 1, name->Buffer, name->Length);
-    return Finish(irp, STATUS_SUCCESS, sizeof(USHORT) + name->Length);
+    RtlCopyMemory(out + 1, name, length);
+    return Finish(irp, STATUS_SUCCESS, sizeof(USHORT) + length);
 }
 
 /* The disk queries a file system, the mount manager and the formatter ask. The geometry is 64 heads of
  * 32 sectors, one MiB a cylinder, so that an image of whole megabytes is whole cylinders. */
-NTSTATUS QuilDiskQuery(ULONGLONG sectorCount, BOOLEAN readOnly, const UNICODE_STRING* deviceName, PIRP irp) {
+NTSTATUS QuilDiskQuery(ULONGLONG sectorCount, BOOLEAN readOnly, const UNICODE_STRING* deviceName,
+                       const UCHAR* uniqueId, USHORT uniqueIdLength, PIRP irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     ULONGLONG size = sectorCount * QUIL_SECTOR_SIZE;
     ULONG inLength = stack->Parameters.DeviceIoControl.InputBufferLength;
@@ -116,9 +117,11 @@ NTSTATUS QuilDiskQuery(ULONGLONG sectorCount, BOOLEAN readOnly, const UNICODE_ST
     case IOCTL_STORAGE_MEDIA_REMOVAL:
         return Finish(irp, STATUS_SUCCESS, 0);
     case IOCTL_MOUNTDEV_QUERY_DEVICE_NAME:
+        return ReplyName(irp, stack, deviceName->Buffer, deviceName->Length);
     case IOCTL_MOUNTDEV_QUERY_UNIQUE_ID:
-        /* The device name is unique among the driver's disks, which is all the mount manager needs. */
-        return ReplyName(irp, stack, deviceName);
+        /* The mount manager remembers a volume's letter and name by this ID across boots: it names the
+         * image, not the disk number, which each boot gives again. */
+        return ReplyName(irp, stack, uniqueId, uniqueIdLength);
     default:
         return Finish(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
     }

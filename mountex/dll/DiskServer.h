@@ -23,8 +23,9 @@ std::string DriverInterfacePath();
 class CDiskServer {
 public:
     // How much one request may carry: large enough that a sequential stream crosses the driver
-    // seldom, small enough for the nonpaged copies the driver keeps per waiting thread.
-    static constexpr ULONG kDefaultMaxTransfer = 1u << 20;
+    // seldom, small enough for the nonpaged copies the driver keeps per waiting thread (a 1 MiB
+    // buffered request already fails now and then for want of system resources on 32-bit XP).
+    static constexpr ULONG kDefaultMaxTransfer = 256u << 10;
 
     CDiskServer() = default;
     ~CDiskServer() { Stop(); }
@@ -33,6 +34,8 @@ public:
 
     // Creates the disk for `image` (open, and kept open by the caller until Stop) and starts
     // `threads` server threads. False, with nothing created, when the driver is missing or refuses.
+    // An exchange with the driver that fails for want of resources is tried again, after a pause that
+    // grows up to a second, for as long as the disk is served: the disk stays.
     bool Start(vlr::CVlrImage& image, bool readOnly, unsigned threads = 2, ULONG maxTransfer = kDefaultMaxTransfer);
 
     // Removes the disk (whatever is outstanding fails) and ends the threads. Safe to call twice.
@@ -57,6 +60,7 @@ private:
     ULONG number_ = 0;
     ULONG maxTransfer_ = 0;
     std::vector<HANDLE> threads_;
+    HANDLE stopping_ = nullptr;  // set by Stop: a server waiting to try again gives up
 };
 
 }  // namespace mountex

@@ -2,6 +2,7 @@
 
 #include <winioctl.h>
 #include <dbt.h>
+#include <aclapi.h>
 #include <ddk/mountmgr.h>
 
 #include <map>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "DiskServer.h"
+#include "VlrFormat.h"
 #include "VlrImage.h"
 
 namespace mountex {
@@ -56,7 +58,9 @@ void Broadcast(char letter, WPARAM event) {
     volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
     volume.dbcv_unitmask = 1u << (letter - 'A');
     DWORD recipients = BSM_APPLICATIONS;
-    ::BroadcastSystemMessageA(BSF_NOHANG | BSF_POSTMESSAGE, &recipients, WM_DEVICECHANGE, event,
+    // Sent, not posted: the message carries a pointer into this stack frame, which a posted message
+    // would outlive (the system drops such posts), and a hung window is passed over.
+    ::BroadcastSystemMessageA(BSF_NOHANG | BSF_FORCEIFHUNG, &recipients, WM_DEVICECHANGE, event,
                               reinterpret_cast<LPARAM>(&volume));
 }
 
@@ -126,19 +130,23 @@ void TakeLetter(char letter, const std::wstring& device, bool throughManager) {
     }
 }
 
-// Locks and dismounts the file system on `letter` so that it writes everything back and lets go of
-// the disk. A volume that cannot be locked (a file is open on it) is dismounted all the same: the
-// user asked to close the disk, and the dismount still writes back what the file system holds.
-void Dismount(char letter) {
+// Writes back and locks the volume on `letter` and dismounts its file system, so that the disk can go
+// without losing anything. Returns the locked volume's handle, to be closed only once the disk is
+// gone; INVALID_HANDLE_VALUE when the volume cannot be opened or locked (a file is open on it): the
+// disk must then stay, or whatever the file system still holds would be lost.
+HANDLE LockVolume(char letter) {
     const char path[] = {'\\', '\\', '.', '\\', letter, ':', 0};
     HANDLE volume = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, 0, nullptr);
-    if (volume == INVALID_HANDLE_VALUE) return;
+    if (volume == INVALID_HANDLE_VALUE) return volume;
     DWORD returned = 0;
     ::FlushFileBuffers(volume);
-    ::DeviceIoControl(volume, FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr);
+    if (!::DeviceIoControl(volume, FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr)) {
+        ::CloseHandle(volume);
+        return INVALID_HANDLE_VALUE;
+    }
     ::DeviceIoControl(volume, FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr);
-    ::CloseHandle(volume);
+    return volume;
 }
 
 // FormatEx of fmifs.dll, the formatter behind the system's own format command. It reports through a
@@ -187,18 +195,40 @@ struct CMountedDisk {
     bool throughManager = true;
 };
 
-// Takes the system-wide name of the image (its full path, upper-cased, hashed), so that a second
-// process cannot serve the same image at the same time: two writers would corrupt it.
+// The system-wide mutex of a file, named from its identity (volume serial and file number), so that
+// every spelling of its path (short names, case, "..", another link) meets the same one. Null when
+// another mount, in this process or another, holds it.
+HANDLE TakeGuard(const vlr::FileIdentity& identity) {
+    char name[80];
+    wsprintfA(name, "Global\\QuilFileDiskImage-%08lx-%08lx%08lx", static_cast<unsigned long>(identity.volume),
+              static_cast<unsigned long>(identity.index >> 32), static_cast<unsigned long>(identity.index));
+    HANDLE guard = ::CreateMutexA(nullptr, FALSE, name);
+    if (guard && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        ::CloseHandle(guard);
+        guard = nullptr;
+    }
+    return guard;
+}
+
+// Takes the guard of the image `disk` holds open: two servers of one image would corrupt it.
 bool Guard(CMountedDisk& disk) {
-    std::string upper = disk.imagePath;
-    ::CharUpperBuffA(&upper[0], static_cast<DWORD>(upper.size()));
-    uint64_t hash = 1469598103934665603ull;  // FNV-1a
-    for (unsigned char c : upper) hash = (hash ^ c) * 1099511628211ull;
-    char name[64];
-    wsprintfA(name, "Global\\QuilFileDiskImage-%08lx%08lx", static_cast<unsigned long>(hash >> 32),
-              static_cast<unsigned long>(hash));
-    disk.guard = ::CreateMutexA(nullptr, FALSE, name);
-    return disk.guard && ::GetLastError() != ERROR_ALREADY_EXISTS;
+    vlr::FileIdentity identity;
+    if (!disk.image.FileIdentity(identity)) return false;
+    disk.guard = TakeGuard(identity);
+    return disk.guard != nullptr;
+}
+
+// The identity of the file at `path`, read without opening its contents; false when there is none.
+bool PathIdentity(const std::string& path, vlr::FileIdentity& identity) {
+    HANDLE file = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool ok = ::GetFileInformationByHandle(file, &info) != FALSE;
+    ::CloseHandle(file);
+    identity.volume = info.dwVolumeSerialNumber;
+    identity.index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    return ok;
 }
 
 vlr::CLock gDisksLock;
@@ -212,12 +242,20 @@ std::string FullPath(const char* path) {
     return size && size < sizeof full ? std::string(full, size) : std::string();
 }
 
-// Whether `letter` or the image is already one of this process's disks. Lock held.
-bool Taken(char letter, const std::string& imagePath) {
-    if (gDisks.count(letter)) return true;
-    for (const auto& entry : gDisks)
-        if (::lstrcmpiA(entry.second->imagePath.c_str(), imagePath.c_str()) == 0) return true;
-    return false;
+// The folder of a full path, with its last backslash; the search steps over double-byte characters,
+// whose trail byte may be a backslash.
+std::string Folder(const std::string& path) {
+    size_t cut = std::string::npos;
+    for (const char* p = path.c_str(); *p; p = ::CharNextA(p))
+        if (*p == '\\') cut = static_cast<size_t>(p - path.c_str());
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+// Whether the volume of `folder` has room for an image of sizeMB beside whatever it holds now.
+bool RoomFor(const std::string& folder, UINT sizeMB) {
+    ULARGE_INTEGER available, total, free;
+    if (!::GetDiskFreeSpaceExA(folder.c_str(), &available, &total, &free)) return false;
+    return available.QuadPart >= vlr::ImageFileSize(uint64_t{sizeMB} * vlr::kSectorsPerMB);
 }
 
 // Serves the open image of `disk` and gives it the letter; undoes its own steps on failure.
@@ -230,30 +268,95 @@ bool Attach(char letter, CMountedDisk& disk) {
     return true;
 }
 
-void Detach(char letter, CMountedDisk& disk) {
-    Dismount(letter);
+// Removes the disk and its letter, once its file system has let go of it; false, with the disk still
+// served, when the volume will not lock. `force` removes it all the same: only for a disk that was
+// never handed to the user.
+bool Detach(char letter, CMountedDisk& disk, bool force) {
+    HANDLE volume = LockVolume(letter);
+    if (volume == INVALID_HANDLE_VALUE && !force) return false;
     TakeLetter(letter, disk.server.DeviceName(), disk.throughManager);
     disk.server.Stop();
     disk.image.Close();
+    if (volume != INVALID_HANDLE_VALUE) ::CloseHandle(volume);
+    return true;
+}
+
+// A name in `folder` that no file has, for the new image until it replaces the old one; the empty
+// file it names is left for the image to take over.
+std::string TemporaryName(const std::string& folder) {
+    char name[MAX_PATH];
+    if (folder.size() + 14 > sizeof name || !::GetTempFileNameA(folder.c_str(), "vlr", 0, name)) return std::string();
+    return name;
 }
 
 }  // namespace
+
+bool ProtectRoot(const std::string& root) {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> user(size ? size : 1);
+    const bool haveUser = ::GetTokenInformation(token, TokenUser, user.data(), size, &size) != FALSE;
+    ::CloseHandle(token);
+    if (!haveUser) return false;
+
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID system = nullptr, administrators = nullptr;
+    bool ok = ::AllocateAndInitializeSid(&nt, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, &system) &&
+              ::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
+                                         0, &administrators);
+    if (ok) {
+        PSID sids[] = {reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, system, administrators};
+        DWORD aclSize = sizeof(ACL);
+        for (PSID sid : sids) aclSize += sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + ::GetLengthSid(sid);
+        std::vector<BYTE> acl(aclSize);
+        ok = ::InitializeAcl(reinterpret_cast<ACL*>(acl.data()), aclSize, ACL_REVISION) != FALSE;
+        for (PSID sid : sids)
+            ok = ok && ::AddAccessAllowedAceEx(reinterpret_cast<ACL*>(acl.data()), ACL_REVISION,
+                                               OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, FILE_ALL_ACCESS, sid);
+        ok = ok && ::SetNamedSecurityInfoA(const_cast<char*>(root.c_str()), SE_FILE_OBJECT,
+                                           DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                           nullptr, reinterpret_cast<ACL*>(acl.data()), nullptr) == ERROR_SUCCESS;
+    }
+    if (system) ::FreeSid(system);
+    if (administrators) ::FreeSid(administrators);
+    return ok;
+}
 
 bool WindowsCreateImage(char letter, const char* imagePath, const CPassword& password, UINT sizeMB) {
     vlr::CLockHold hold(gDisksLock);
     auto disk = std::make_unique<CMountedDisk>();
     disk->imagePath = FullPath(imagePath);
-    if (disk->imagePath.empty() || Taken(letter, disk->imagePath) || !Guard(*disk)) return false;
+    if (disk->imagePath.empty() || gDisks.count(letter)) return false;
+    // An image this one replaces keeps its guard until then: nobody mounts it meanwhile, and a mounted
+    // one, under whatever spelling, is refused here before anything is written.
+    vlr::FileIdentity replaced;
+    HANDLE replacedGuard = nullptr;
+    if (PathIdentity(disk->imagePath, replaced) && !(replacedGuard = TakeGuard(replaced))) return false;
+    struct CRelease {
+        HANDLE handle;
+        ~CRelease() {
+            if (handle) ::CloseHandle(handle);
+        }
+    } releaseReplaced{replacedGuard};
+
+    // The new image is written beside the old one and takes its name only once its disk is mounted,
+    // formatted and protected: whatever fails before leaves the old image as it was.
+    const std::string folder = Folder(disk->imagePath);
+    if (folder.empty() || !RoomFor(folder, sizeMB)) return false;
+    const std::string temporary = TemporaryName(folder);
+    if (temporary.empty()) return false;
     const auto* secret = reinterpret_cast<const uint8_t*>(password.Data());
-    if (disk->image.CreateOpen(disk->imagePath, sizeMB, secret, password.Size()) != vlr::VlrResult::Ok) return false;
-    if (!Attach(letter, *disk)) {
+    if (disk->image.CreateOpen(temporary, sizeMB, secret, password.Size()) != vlr::VlrResult::Ok || !Guard(*disk) ||
+        !Attach(letter, *disk)) {
         disk->image.Close();
-        ::DeleteFileA(disk->imagePath.c_str());
+        ::DeleteFileA(temporary.c_str());
         return false;
     }
-    if (!FormatNtfs(letter)) {
-        Detach(letter, *disk);
-        ::DeleteFileA(disk->imagePath.c_str());
+    if (!FormatNtfs(letter) || !ProtectRoot(std::string(1, letter) + ":\\") || !disk->image.MoveTo(disk->imagePath)) {
+        Detach(letter, *disk, true);
+        ::DeleteFileA(temporary.c_str());
         return false;
     }
     gDisks[letter] = std::move(disk);
@@ -264,10 +367,10 @@ bool WindowsMountDisk(char letter, const char* imagePath, const CPassword& passw
     vlr::CLockHold hold(gDisksLock);
     auto disk = std::make_unique<CMountedDisk>();
     disk->imagePath = FullPath(imagePath);
-    if (disk->imagePath.empty() || Taken(letter, disk->imagePath) || !Guard(*disk)) return false;
+    if (disk->imagePath.empty() || gDisks.count(letter)) return false;
     const auto* secret = reinterpret_cast<const uint8_t*>(password.Data());
     if (!vlr::Succeeded(disk->image.Open(disk->imagePath, secret, password.Size()))) return false;
-    if (!Attach(letter, *disk)) return false;
+    if (!Guard(*disk) || !Attach(letter, *disk)) return false;
     gDisks[letter] = std::move(disk);
     return true;
 }
@@ -276,7 +379,7 @@ bool WindowsDisMountDisk(char letter) {
     vlr::CLockHold hold(gDisksLock);
     auto found = gDisks.find(letter);
     if (found == gDisks.end()) return ClearStale(letter);
-    Detach(letter, *found->second);
+    if (!Detach(letter, *found->second, false)) return false;
     gDisks.erase(found);
     return true;
 }

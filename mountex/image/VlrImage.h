@@ -88,6 +88,10 @@ public:
     bool IsOpen() const { return file_.IsOpen(); }
     uint64_t SectorCount() const { return sectorCount_; }
 
+    // The open image file's identity, and its renaming (CImageFile::MoveTo).
+    bool FileIdentity(vlr::FileIdentity& identity) const { return file_.Identity(identity); }
+    bool MoveTo(const std::string& path) { return file_.MoveTo(path); }
+
 private:
     VlrResult Unlock(const uint8_t* rawHeader, const VlrHeader& header, const uint8_t* password,
                      size_t passwordSize);

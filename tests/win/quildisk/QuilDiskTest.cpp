@@ -47,7 +47,8 @@ void MakeImage(const std::string& path, vlr::CVlrImage& image) {
 // number) by libgcrypt directly, not through the image layer.
 std::vector<uint8_t> DecryptFromFile(const std::string& path, uint64_t sector, size_t count) {
     std::vector<uint8_t> bytes(count * 512);
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING,
                                 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {};
     LARGE_INTEGER at;
