@@ -4,13 +4,13 @@
 
 #include <cstring>
 
-void* HookKernel32Import(const char* name, void* replacement) {
+void* HookImport(const char* dllName, const char* name, void* replacement) {
     unsigned char* base = reinterpret_cast<unsigned char*>(::GetModuleHandleA(nullptr));
     auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
     IMAGE_DATA_DIRECTORY imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     void* real = nullptr;
     for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); dll->Name; ++dll) {
-        if (_stricmp(reinterpret_cast<char*>(base + dll->Name), "kernel32.dll") != 0 || !dll->OriginalFirstThunk) continue;
+        if (_stricmp(reinterpret_cast<char*>(base + dll->Name), dllName) != 0 || !dll->OriginalFirstThunk) continue;
         auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
         auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
         for (; names->u1.AddressOfData; ++names, ++slot) {
