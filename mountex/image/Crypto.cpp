@@ -2,13 +2,99 @@
 
 #include <gcrypt.h>
 
+#include <cstdlib>
 #include <cstring>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace vlr {
 
 namespace {
 void* (*volatile gMemset)(void*, int, size_t) = std::memset;
+
+#ifdef _WIN32
+// libgcrypt's own secure memory is not locked on Windows (it never calls VirtualLock), so the key
+// schedules it keeps there could be paged out to the page file. Here every secure allocation gets pages
+// of its own, locked into memory, wiped and unlocked when freed. Key schedules are few and small, so a
+// page or two each is no loss. A block starts kSecureHead bytes into its pages, after its size.
+constexpr size_t kSecureHead = 16;
+constexpr uint32_t kSecureMark = 0x4B4C4F51;  // "QLOK"
+
+size_t SecurePages(size_t size) {
+    SYSTEM_INFO info;
+    ::GetSystemInfo(&info);
+    const size_t page = info.dwPageSize;
+    return (size + kSecureHead + page - 1) / page * page;
 }
+
+void* AllocateSecure(size_t size) {
+    const size_t total = SecurePages(size);
+    auto* base = static_cast<uint8_t*>(::VirtualAlloc(nullptr, total, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (!base) return nullptr;
+    bool locked = ::VirtualLock(base, total) != FALSE;
+    if (!locked) {
+        // The process may lock no more than its minimum working set: raise it by what is asked for.
+        SIZE_T minimum = 0, maximum = 0;
+        HANDLE self = ::GetCurrentProcess();
+        if (::GetProcessWorkingSetSize(self, &minimum, &maximum) &&
+            ::SetProcessWorkingSetSize(self, minimum + total, maximum > minimum + total ? maximum : minimum + total))
+            locked = ::VirtualLock(base, total) != FALSE;
+    }
+    if (!locked) {
+        ::VirtualFree(base, 0, MEM_RELEASE);
+        return nullptr;
+    }
+    std::memcpy(base, &size, sizeof size);
+    std::memcpy(base + sizeof size, &kSecureMark, sizeof kSecureMark);
+    return base + kSecureHead;
+}
+
+int IsSecure(const void* p) {
+    if (!p) return 0;
+    MEMORY_BASIC_INFORMATION region;
+    const auto* block = static_cast<const uint8_t*>(p);
+    if (!::VirtualQuery(block, &region, sizeof region) || region.AllocationBase != block - kSecureHead) return 0;
+    uint32_t mark = 0;
+    std::memcpy(&mark, block - kSecureHead + sizeof(size_t), sizeof mark);
+    return mark == kSecureMark;
+}
+
+size_t SecureSize(const void* p) {
+    size_t size = 0;
+    std::memcpy(&size, static_cast<const uint8_t*>(p) - kSecureHead, sizeof size);
+    return size;
+}
+
+void FreeSecure(void* p) {
+    uint8_t* base = static_cast<uint8_t*>(p) - kSecureHead;
+    const size_t total = SecurePages(SecureSize(p));
+    gMemset(base, 0, total);
+    ::VirtualUnlock(base, total);
+    ::VirtualFree(base, 0, MEM_RELEASE);
+}
+
+void* Allocate(size_t size) { return std::malloc(size); }
+
+void* Reallocate(void* p, size_t size) {
+    if (!IsSecure(p)) return std::realloc(p, size);
+    void* moved = AllocateSecure(size);
+    if (!moved) return nullptr;
+    const size_t old = SecureSize(p);
+    std::memcpy(moved, p, old < size ? old : size);
+    FreeSecure(p);
+    return moved;
+}
+
+void Free(void* p) {
+    if (IsSecure(p))
+        FreeSecure(p);
+    else
+        std::free(p);
+}
+#endif
+}  // namespace
 
 void WipeBytes(void* p, size_t n) {
     if (p && n) gMemset(p, 0, n);
@@ -17,6 +103,9 @@ void WipeBytes(void* p, size_t n) {
 void InitCrypto() {
     // A function-local static is initialised once, whichever thread comes first.
     static const bool ready = [] {
+#ifdef _WIN32
+        gcry_set_allocation_handler(Allocate, AllocateSecure, IsSecure, Reallocate, Free);
+#endif
         gcry_check_version(nullptr);
         // libgcrypt keeps its own copies of keys in secure memory. Locking it needs privileges the
         // helper may not have; the keys are wiped on release either way, so stay quiet about it.

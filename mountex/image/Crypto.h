@@ -9,7 +9,8 @@ struct gcry_cipher_handle;
 
 namespace vlr {
 
-// Initialises libgcrypt once per process (version check, secure memory for its own key copies).
+// Initialises libgcrypt once per process (version check, secure memory for its own key copies; on
+// Windows that memory is locked, so no key schedule reaches the page file).
 // Every function below calls it; calling it again is free.
 void InitCrypto();
 
