@@ -48,7 +48,7 @@ DLLS_NOT_ON = {
 # The headers that declare the functions of the DLLs above.
 HEADERS = [
     "winsock2.h", "ws2tcpip.h", "windows.h", "shellapi.h", "shlobj.h", "shlwapi.h", "commctrl.h",
-    "commdlg.h", "setupapi.h", "wininet.h", "sddl.h", "htmlhelp.h", "psapi.h", "uxtheme.h",
+    "commdlg.h", "setupapi.h", "wininet.h", "sddl.h", "aclapi.h", "htmlhelp.h", "psapi.h", "uxtheme.h",
 ]
 HEADERS_WIN2000 = ["-D_WIN32_WINNT=0x0500", "-DWINVER=0x0500", "-D_WIN32_IE=0x0500"]
 # A name the headers do not declare even for the newest Windows cannot be judged by them at all.
