@@ -4,12 +4,16 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "CreateVirtualDiskSheet.h"
 #include "DriveIcon.h"
+#include "HandOffSend.h"
 #include "InputPassWordDlg.h"
 #include "LockvaleApp.h"
 #include "Mountex.h"
+#include "MoveInDlg.h"
+#include "PurgixHandOff.h"
 #include "SecretDisk.h"
 #include "UiSeam.h"
 #include "resource.h"
@@ -18,6 +22,8 @@ namespace {
 
 const char kSupportAddress[] = "support@velora-soft.cn";
 const char kWebAddress[] = "http://www.velora-soft.cn";
+// Posted to the main dialog with a heap-allocated list of paths (std::vector<std::string>*) to move.
+const UINT kMoveRequest = WM_APP + 10;
 
 int Ask(const std::string& text) { return AfxMessageBox(text, MB_YESNO | MB_ICONQUESTION); }
 void Notice(const std::string& text) { AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION); }
@@ -64,6 +70,7 @@ bool CLockvaleDlg::OnInitDialog() {
     SetIcon(icon_, true);
     SetIcon(icon_, false);
     tray_.Add(m_hWnd, icon_);
+    ::DragAcceptFiles(m_hWnd, TRUE);
     pictures_[0] = ::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDB_DISK_CLOSED));
     pictures_[1] = ::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDB_DISK_OPEN));
 
@@ -122,6 +129,16 @@ LRESULT CLockvaleDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONUP:
         if (overLink_) Ui().ShellOpen(m_hWnd, "open", "IEXPLORE.EXE", kWebAddress, std::string(), SW_SHOWNORMAL);
         return 0;
+    case WM_COPYDATA:
+        return OnCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lp)) ? TRUE : FALSE;
+    case WM_DROPFILES:
+        TakeDrop(m_hWnd, reinterpret_cast<HDROP>(wp));
+        return 0;
+    case kMoveRequest: {
+        std::unique_ptr<std::vector<std::string>> items(reinterpret_cast<std::vector<std::string>*>(lp));
+        MoveIntoDisk(*items);
+        return 0;
+    }
     case WM_TRAY_NOTIFY:
         return tray_.OnNotify(wp, lp, Small() && Small()->visible);
     case WM_QUERYENDSESSION:
@@ -318,4 +335,58 @@ void CLockvaleDlg::OnEndProgram() {
         SetDriveIcon(false);
     }
     EndDialog(IDCANCEL);
+}
+
+void CLockvaleDlg::TakeDrop(HWND main, HDROP drop) {
+    auto items = std::make_unique<std::vector<std::string>>();
+    const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        // A path longer than any buffer of ours is taken whole, so that the move can refuse it by name.
+        const UINT length = ::DragQueryFileA(drop, i, nullptr, 0);
+        std::string path(length + 1, '\0');
+        path.resize(::DragQueryFileA(drop, i, &path[0], length + 1));
+        if (!path.empty()) items->push_back(path);
+    }
+    ::DragFinish(drop);
+    if (items->empty() || !main) return;
+    if (::PostMessageA(main, kMoveRequest, 0, reinterpret_cast<LPARAM>(items.get()))) items.release();
+}
+
+bool CLockvaleDlg::OnCopyData(const COPYDATASTRUCT& data) {
+    if (data.dwData != kMoveInTag) return false;
+    auto items = std::make_unique<std::vector<std::string>>();
+    if (!ParseHandOff(static_cast<const char*>(data.lpData), data.cbData, *items) || items->empty()) return false;
+    // The move asks and tells the user; the sender is not kept waiting for that.
+    if (!PostMessage(kMoveRequest, 0, reinterpret_cast<LPARAM>(items.get()))) return false;
+    items.release();
+    return true;
+}
+
+void CLockvaleDlg::MoveIntoDisk(const std::vector<std::string>& items) {
+    // One move at a time, and none while another window of Lockvale waits for an answer.
+    if (moving_ || !::IsWindowEnabled(m_hWnd)) {
+        Notice(AfxLoadString(IDS_MOVE_BUSY));
+        return;
+    }
+    const SecretDiskState& state = DiskState();
+    if (!state.mounted) {
+        Notice(AfxLoadString(IDS_MOVE_NO_DISK));
+        return;
+    }
+    char root[4] = {state.driveLetter, ':', '\\', 0};
+    moving_ = true;
+    CMoveInDlg progress(items, root, state.imagePath, m_hWnd);
+    progress.DoModal();
+    moving_ = false;
+    if (!progress.Ran()) return;
+    const MoveIn& move = progress.Move();
+    bool handed = false;
+    if (progress.Outcome() == MoveOutcome::moved && !move.Moved().empty()) {
+        handed = HandToPurgix(move.Moved(), ProgramDirectory() + "\\Purgix.exe", nullptr);
+    }
+    const std::string text = MoveOutcomeText(move, progress.Outcome(), handed);
+    if (!text.empty()) {
+        const bool fine = progress.Outcome() == MoveOutcome::moved && handed;
+        AfxMessageBox(text, MB_OK | (fine ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
+    }
 }

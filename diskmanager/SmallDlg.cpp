@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "LockvaleDlg.h"
 #include "SecretDisk.h"
 #include "UiSeam.h"
 #include "WinApp.h"
@@ -24,6 +25,7 @@ bool CSmallDlg::OnInitDialog() {
     pictures_[1] = ::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDB_SMALL_OPEN));
     SetSmallState(false);
     PlaceFromSettings();
+    ::DragAcceptFiles(m_hWnd, TRUE);
     return true;
 }
 
@@ -79,6 +81,10 @@ LRESULT CSmallDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
             Ui().ShellOpen(AfxGetApp() ? AfxGetApp()->GetMainWindow() : nullptr, "open", "IEXPLORE.EXE", root,
                            std::string(), SW_SHOWNORMAL);
         }
+        return 0;
+    case WM_DROPFILES:
+        // What is dropped here goes into the secret disk, through the main dialog.
+        CLockvaleDlg::TakeDrop(AfxGetApp() ? AfxGetApp()->GetMainWindow() : nullptr, reinterpret_cast<HDROP>(wp));
         return 0;
     case WM_CTLCOLORSTATIC:
         if (reinterpret_cast<HWND>(lp) == ::GetDlgItem(m_hWnd, IDC_SMALL_TEXT)) {

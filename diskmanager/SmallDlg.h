@@ -1,7 +1,8 @@
 #pragma once
 // The small status window (template 148): a borderless pop-up that shows whether the secret disk
 // is open and on which letter. It is dragged with the left button, opens the disk's folder on a
-// double click, and keeps its place in Setting.ini across runs.
+// double click, and keeps its place in Setting.ini across runs. Files and folders dropped on it are
+// moved into the open disk.
 #include "Dialog.h"
 
 class CSmallDlg : public CDialog {

@@ -5,11 +5,18 @@
 // copies them and treats them as a drop on its small drop window, so each path meets the checks
 // and refusal texts of a drop. When no Purgix runs, the extension starts one with "/MyLockvale"
 // and hands the paths over once its main window is there.
+//
+// Lockvale takes the same block with its own tag: Explorer's command "移入秘密盘" sends it to
+// Lockvale's main dialog (class "#32770", title "Velora"), which moves the items into the open
+// secret disk and, once every copy is verified, hands the originals to Purgix as above.
 #include <string>
 #include <vector>
 
 const unsigned long kHandOffTag = 0x44584750;  // "PGXD"
 const char kPurgixFrameClass[] = "PurgixFrame";
+const unsigned long kMoveInTag = 0x4458564C;  // "LVXD"
+const char kLockvaleDialogClass[] = "#32770";
+const char kLockvaleTitle[] = "Velora";
 // More than any selection a person makes; a larger block is refused whole.
 const size_t kHandOffMaxBytes = 4u << 20;
 

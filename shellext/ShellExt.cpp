@@ -5,7 +5,9 @@
 
 #include <new>
 
-#include "PurgixHandOff.h"
+#include "HandOffSend.h"
+
+const MenuCommand kEraseCommand = {"用Purgix永久删除", "PurgixErase", "用Purgix永久删除选中的文件和文件夹"};
 
 namespace {
 
@@ -14,26 +16,7 @@ HINSTANCE g_module = nullptr;
 // while any is left.
 LONG g_locks = 0;
 
-const char kMenuText[] = "用Purgix永久删除";
-const char kVerb[] = "PurgixErase";
-const char kHelpText[] = "用Purgix永久删除选中的文件和文件夹";
 const char kApprovedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
-// How long a hand-off waits for a Purgix it started (a start-up password may be asked first).
-const DWORD kStartWaitMs = 120000;
-const DWORD kPollMs = 200;
-
-HWND FindPurgix() { return ::FindWindowA(kPurgixFrameClass, nullptr); }
-
-bool SendPaths(HWND purgix, const std::string& block) {
-    COPYDATASTRUCT copy = {};
-    copy.dwData = kHandOffTag;
-    copy.cbData = static_cast<DWORD>(block.size());
-    copy.lpData = const_cast<char*>(block.data());
-    DWORD_PTR answer = 0;
-    return ::SendMessageTimeoutA(purgix, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy), SMTO_ABORTIFHUNG, 10000,
-                                 &answer) &&
-           answer;
-}
 
 // The program beside this library first (as in the program folder), then wherever the system's
 // App Paths entry puts "Purgix.exe" (the setup program records it there).
@@ -60,28 +43,6 @@ std::string PurgixProgram() {
     return "Purgix.exe";
 }
 
-struct PendingHandOff {
-    std::string block;
-    HANDLE process;
-};
-
-DWORD WINAPI WaitAndSend(void* parameter) {
-    PendingHandOff* pending = static_cast<PendingHandOff*>(parameter);
-    for (DWORD waited = 0; waited < kStartWaitMs; waited += kPollMs) {
-        if (HWND purgix = FindPurgix()) {
-            // The window exists before the program takes messages; sending waits for that.
-            SendPaths(purgix, pending->block);
-            break;
-        }
-        // Purgix ended without a window (a wrong password, for example): nothing to hand over.
-        if (::WaitForSingleObject(pending->process, kPollMs) == WAIT_OBJECT_0) break;
-    }
-    ::CloseHandle(pending->process);
-    delete pending;
-    ::InterlockedDecrement(&g_locks);
-    return 0;
-}
-
 }  // namespace
 
 std::string ModulePath() {
@@ -90,37 +51,7 @@ std::string ModulePath() {
     return path;
 }
 
-bool HandToPurgix(const std::vector<std::string>& paths) {
-    if (paths.empty()) return false;
-    const std::string block = PackHandOff(paths);
-    if (block.size() > kHandOffMaxBytes) return false;
-    if (HWND purgix = FindPurgix()) return SendPaths(purgix, block);
-
-    std::string commandLine = "\"" + PurgixProgram() + "\" /MyLockvale";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process)) {
-        return false;
-    }
-    ::CloseHandle(process.hThread);
-    auto* pending = new (std::nothrow) PendingHandOff{block, process.hProcess};
-    if (!pending) {
-        ::CloseHandle(process.hProcess);
-        return false;
-    }
-    ::InterlockedIncrement(&g_locks);
-    HANDLE thread = ::CreateThread(nullptr, 0, WaitAndSend, pending, 0, nullptr);
-    if (!thread) {
-        ::InterlockedDecrement(&g_locks);
-        ::CloseHandle(process.hProcess);
-        delete pending;
-        return false;
-    }
-    ::CloseHandle(thread);
-    return true;
-}
+bool HandToPurgix(const std::vector<std::string>& paths) { return HandToPurgix(paths, PurgixProgram(), &g_locks); }
 
 std::vector<std::string> PathsOfDataObject(IDataObject* data) {
     std::vector<std::string> paths;
@@ -181,37 +112,58 @@ STDMETHODIMP CPurgixMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY)
     return S_OK;
 }
 
+std::vector<MenuCommand> CPurgixMenu::Commands() const { return {kEraseCommand}; }
+
+HRESULT CPurgixMenu::RunCommand(size_t index, const std::vector<std::string>& paths, HWND) {
+    if (index != 0) return E_INVALIDARG;
+    return HandToPurgix(paths) ? S_OK : E_FAIL;
+}
+
 STDMETHODIMP CPurgixMenu::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT lastId, UINT flags) {
-    if ((flags & CMF_DEFAULTONLY) || firstId > lastId) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
-    if (!::InsertMenuA(menu, index, MF_BYPOSITION | MF_STRING, firstId, kMenuText)) return HRESULT_FROM_WIN32(::GetLastError());
-    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);
+    if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
+    const std::vector<MenuCommand> commands = Commands();
+    UINT added = 0;
+    for (const MenuCommand& command : commands) {
+        if (firstId + added > lastId) break;
+        if (!::InsertMenuA(menu, index + added, MF_BYPOSITION | MF_STRING, firstId + added, command.text)) {
+            return added ? MAKE_HRESULT(SEVERITY_SUCCESS, 0, added) : HRESULT_FROM_WIN32(::GetLastError());
+        }
+        ++added;
+    }
+    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, added);
 }
 
 STDMETHODIMP CPurgixMenu::InvokeCommand(CMINVOKECOMMANDINFO* info) {
     if (!info) return E_INVALIDARG;
+    const std::vector<MenuCommand> commands = Commands();
     const char* verb = info->lpVerb;
+    size_t chosen = commands.size();
     if (HIWORD(reinterpret_cast<ULONG_PTR>(verb)) != 0) {
-        if (::lstrcmpiA(verb, kVerb) != 0) return E_INVALIDARG;
-    } else if (LOWORD(reinterpret_cast<ULONG_PTR>(verb)) != 0) {
-        return E_INVALIDARG;
+        for (size_t i = 0; i < commands.size(); ++i)
+            if (::lstrcmpiA(verb, commands[i].verb) == 0) chosen = i;
+    } else {
+        chosen = LOWORD(reinterpret_cast<ULONG_PTR>(verb));
     }
-    return HandToPurgix(CollectPaths(data_)) ? S_OK : E_FAIL;
+    if (chosen >= commands.size()) return E_INVALIDARG;
+    return RunCommand(chosen, CollectPaths(data_), info->hwnd);
 }
 
 STDMETHODIMP CPurgixMenu::GetCommandString(UINT_PTR id, UINT type, UINT*, CHAR* name, UINT size) {
-    if (id != 0 || !name || size == 0) return E_INVALIDARG;
+    const std::vector<MenuCommand> commands = Commands();
+    if (id >= commands.size() || !name || size == 0) return E_INVALIDARG;
+    const MenuCommand& command = commands[id];
     switch (type) {
     case GCS_VERBA:
-        ::lstrcpynA(name, kVerb, static_cast<int>(size));
+        ::lstrcpynA(name, command.verb, static_cast<int>(size));
         return S_OK;
     case GCS_VERBW:
-        ::MultiByteToWideChar(CP_ACP, 0, kVerb, -1, reinterpret_cast<LPWSTR>(name), static_cast<int>(size));
+        ::MultiByteToWideChar(CP_ACP, 0, command.verb, -1, reinterpret_cast<LPWSTR>(name), static_cast<int>(size));
         return S_OK;
     case GCS_HELPTEXTA:
-        ::lstrcpynA(name, kHelpText, static_cast<int>(size));
+        ::lstrcpynA(name, command.help, static_cast<int>(size));
         return S_OK;
     case GCS_HELPTEXTW:
-        ::MultiByteToWideChar(936, 0, kHelpText, -1, reinterpret_cast<LPWSTR>(name), static_cast<int>(size));
+        ::MultiByteToWideChar(936, 0, command.help, -1, reinterpret_cast<LPWSTR>(name), static_cast<int>(size));
         return S_OK;
     case GCS_VALIDATEA:
     case GCS_VALIDATEW:

@@ -1,6 +1,6 @@
 #pragma once
 // What Erasext.dll and Binshex.dll share: the COM plumbing of an in-process Explorer context-menu
-// extension with one command, "用Purgix永久删除", its registration, and the hand-off to Purgix.
+// extension whose first command is "用Purgix永久删除", its registration, and the hand-off to Purgix.
 // Each library defines the three hooks at the end of this header.
 #include <windows.h>
 #include <shlobj.h>
@@ -8,8 +8,17 @@
 #include <string>
 #include <vector>
 
+// One command of the menu: its text, its language-independent verb and its status-bar help.
+struct MenuCommand {
+    const char* text;
+    const char* verb;
+    const char* help;
+};
+// "用Purgix永久删除": the paths go to Purgix's erase list.
+extern const MenuCommand kEraseCommand;
+
 // The context-menu object Explorer makes for a right-click. Initialize is told what was clicked;
-// the command collects the paths (CollectPaths) and hands them to Purgix.
+// a command collects the paths (CollectPaths) and carries itself out (RunCommand).
 class CPurgixMenu : public IShellExtInit, public IContextMenu {
 public:
     CPurgixMenu();
@@ -29,6 +38,11 @@ public:
 protected:
     // The paths the command hands over; `data` is the selection Explorer gave (may be null).
     virtual std::vector<std::string> CollectPaths(IDataObject* data) = 0;
+    // The commands, in menu order; the first is kEraseCommand.
+    virtual std::vector<MenuCommand> Commands() const;
+    // Carries out command `index` of Commands() for `paths`; `owner` is Explorer's window (may be
+    // null). Command 0 hands the paths to Purgix.
+    virtual HRESULT RunCommand(size_t index, const std::vector<std::string>& paths, HWND owner);
 
 private:
     LONG refs_ = 1;
@@ -39,8 +53,8 @@ private:
 std::vector<std::string> PathsOfDataObject(IDataObject* data);
 
 // Gives the paths to a running Purgix, or starts Purgix ("/MyLockvale") and gives them once its
-// main window exists (a worker thread waits, so Explorer does not). False when nothing could be
-// handed over or started.
+// main window exists (a worker thread waits, so Explorer does not, and keeps the library loaded).
+// False when nothing could be handed over or started.
 bool HandToPurgix(const std::vector<std::string>& paths);
 
 // The full path of this library.

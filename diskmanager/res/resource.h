@@ -19,6 +19,7 @@
 #define IDD_INPUT_PASSWORD          137
 #define IDR_TRAY_MENU               137
 #define IDD_SMALL                   148
+#define IDD_MOVE_IN                 160
 
 // Strings
 #define IDS_ABOUTBOX                101
@@ -40,6 +41,29 @@
 #define IDS_DISK_OPEN               150
 #define IDS_DISK_CLOSED             151
 #define IDS_CONFIRM_DISMOUNT        152
+#define IDS_MOVE_NO_DISK            170
+#define IDS_MOVE_PATH_TOO_LONG      171
+#define IDS_MOVE_ON_DISK            172
+#define IDS_MOVE_IS_IMAGE           173
+#define IDS_MOVE_DRIVE_ROOT         174
+#define IDS_MOVE_SAME_NAME          175
+#define IDS_MOVE_MISSING            176
+#define IDS_MOVE_CANNOT_LIST        177
+#define IDS_MOVE_NO_ROOM            178
+#define IDS_MOVE_REPLACE            179
+#define IDS_MOVE_MERGE_FOLDER       180
+#define IDS_MOVE_READ_FAILED        181
+#define IDS_MOVE_WRITE_FAILED       182
+#define IDS_MOVE_COMPARE_FAILED     183
+#define IDS_MOVE_UNDONE             184
+#define IDS_MOVE_CANCELLED          185
+#define IDS_MOVE_LEFTOVERS          186
+#define IDS_MOVE_DONE               187
+#define IDS_MOVE_NOT_HANDED         188
+#define IDS_MOVE_BUSY               189
+#define IDS_MOVE_CHECKING           190
+#define IDS_MOVE_CANCELLING         191
+#define IDS_MOVE_BYTES              192
 #define IDS_APP_TITLE               57344
 
 // Controls of the main dialog
@@ -70,6 +94,11 @@
 #define IDC_PROMPT_DRIVES           1016
 #define IDC_CREATE_STATUS           1037
 #define IDC_WIZARD_PICTURE          1039
+
+// Controls of the move's progress window
+#define IDC_MOVE_FILE               1040
+#define IDC_MOVE_BYTES              1041
+#define IDC_MOVE_BAR                1042
 
 // Controls of the small window
 #define IDC_SMALL_PICTURE           1027

@@ -65,7 +65,7 @@ protected:
     }
 
     // Right-click and choose: the command's menu text, and the result of choosing it.
-    std::string RightClickAndChoose(IShellExtInit* init, IDataObject* data, HRESULT& chosen) {
+    std::string RightClickAndChoose(IShellExtInit* init, IDataObject* data, HRESULT& chosen, UINT command = 0) {
         init->Initialize(nullptr, data, nullptr);
         IContextMenu* menu = nullptr;
         init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu));
@@ -73,12 +73,12 @@ protected:
         HMENU popup = ::CreatePopupMenu();
         HRESULT added = menu->QueryContextMenu(popup, 0, 100, 200, CMF_NORMAL);
         char text[64] = {};
-        ::GetMenuStringA(popup, 100, text, sizeof text, MF_BYCOMMAND);
+        ::GetMenuStringA(popup, 100 + command, text, sizeof text, MF_BYCOMMAND);
         ::DestroyMenu(popup);
         CMINVOKECOMMANDINFO info = {};
         info.cbSize = sizeof info;
         info.hwnd = frame->m_hWnd;
-        info.lpVerb = MAKEINTRESOURCEA(0);
+        info.lpVerb = MAKEINTRESOURCEA(command);
         info.nShow = SW_SHOWNORMAL;
         chosen = menu->InvokeCommand(&info);
         menu->Release();
@@ -118,10 +118,62 @@ TEST_F(ShellExtensionTest, ErasextPutsTheSelectionOnPurgixsListThroughTheDropChe
     ASSERT_NE(init, nullptr);
     SelectionData selection({a, windows, small});
     HRESULT chosen = E_FAIL;
-    EXPECT_EQ(RightClickAndChoose(init, &selection, chosen), "1 用Purgix永久删除");
+    EXPECT_EQ(RightClickAndChoose(init, &selection, chosen), "2 用Purgix永久删除");
     EXPECT_EQ(chosen, S_OK);
     EXPECT_EQ(Rows(), (std::vector<std::string>{Row("a", "", a, "DIR"), Row("禱告.txt", "1023 Byte", small, "txt")}));
     EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{"\n不能删除,否则操作系统无法工作!"});
+    init->Release();
+}
+
+// A stand-in for Lockvale's main dialog: a dialog-class window titled "Velora" that keeps what
+// WM_COPYDATA brings. A message box of the same class and title beside it must not take the block.
+class FakeLockvale {
+public:
+    FakeLockvale() {
+        decoy_ = ::CreateWindowExA(0, "#32770", "Velora", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        window_ = ::CreateWindowExA(0, "#32770", "Velora", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        ::SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        previous_ = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
+    }
+    ~FakeLockvale() {
+        ::DestroyWindow(window_);
+        ::DestroyWindow(decoy_);
+    }
+    std::vector<unsigned long> tags;
+    std::vector<std::vector<std::string>> lists;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+        auto* self = reinterpret_cast<FakeLockvale*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        if (msg == WM_COPYDATA) {
+            const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+            std::vector<std::string> paths;
+            self->tags.push_back(static_cast<unsigned long>(data->dwData));
+            ParseHandOff(static_cast<const char*>(data->lpData), data->cbData, paths);
+            self->lists.push_back(paths);
+            return TRUE;
+        }
+        return ::CallWindowProcA(self->previous_, hwnd, msg, wp, lp);
+    }
+    HWND window_ = nullptr, decoy_ = nullptr;
+    WNDPROC previous_ = nullptr;
+};
+
+// Erasext's second command, "移入秘密盘", hands the selection to a running Lockvale under
+// Lockvale's tag, in Purgix's block layout; Purgix's list is not touched.
+TEST_F(ShellExtensionTest, ErasextHandsTheSelectionToLockvale) {
+    const std::string folder = MakeFolder("资料"), file = MakeFile("禱告.txt", 10);
+    FakeLockvale lockvale;
+    IShellExtInit* init = MakeMenu("Erasext.dll", kErasextClass);
+    ASSERT_NE(init, nullptr);
+    SelectionData selection({folder, file});
+    HRESULT chosen = E_FAIL;
+    EXPECT_EQ(RightClickAndChoose(init, &selection, chosen, 1), "2 移入秘密盘");
+    EXPECT_EQ(chosen, S_OK);
+    EXPECT_EQ(lockvale.tags, std::vector<unsigned long>{kMoveInTag});
+    EXPECT_EQ(lockvale.lists, (std::vector<std::vector<std::string>>{{folder, file}}));
+    EXPECT_EQ(view->GetItemCount(), 0);
+    EXPECT_TRUE(ui.MessageTexts().empty());
     init->Release();
 }
 

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
+
+#include <cstring>
 
 #include <string>
 #include <vector>
 
 #include "LockvaleApp.h"
 #include "LockvaleDlg.h"
+#include "PurgixHandOff.h"
 #include "ScriptedUi.h"
 #include "SecretDisk.h"
 #include "TempFolder.h"
@@ -52,6 +56,26 @@ public:
     }
     CLockvaleDlg dialog;
 };
+
+// Dispatches what is queued, as the program's message loop would.
+void Pump() {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+
+// A drop as Explorer makes one: DROPFILES and the ANSI paths.
+HDROP MakeDrop(const std::vector<std::string>& paths) {
+    const std::string list = PackHandOff(paths);
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size());
+    auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size());
+    ::GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
 
 class LockvaleMainDialog : public ::testing::Test {
 protected:
@@ -139,4 +163,46 @@ TEST_F(LockvaleMainDialog, ItsButtonsStartTheEraserHelpMailAndTheWebPage) {
     main.Press(IDC_EXIT);
     EXPECT_FALSE(main.dialog.IsWindowVisible());
     EXPECT_TRUE(main.dialog.IsWindow());
+}
+
+// Explorer's command "移入秘密盘" reaches the move only with a well-formed list under Lockvale's own
+// tag (anything else is refused whole), and a drop on either window goes the same way; with no disk
+// open the user is told so and nothing else happens.
+TEST_F(LockvaleMainDialog, HandOffsAndDropsAreTakenWholeAndNeedAnOpenDisk) {
+    TempFolder folder("lockvale");
+    const std::string file = folder / "禱告.txt";
+    WriteBytes(file, "x");
+    OpenMainDialog main;
+    app_.m_pMainWnd = &main.dialog;
+    CSmallDlg small;
+    ASSERT_TRUE(small.Create(nullptr));
+    const std::vector<std::string> noDisk = {AfxLoadString(IDS_MOVE_NO_DISK)};
+    struct Case {
+        const char* what;
+        unsigned long tag;
+        std::string block;
+        bool taken;
+    };
+    const Case cases[] = {
+        {"well formed", kMoveInTag, file + '\0' + '\0', true},
+        {"no final empty string", kMoveInTag, file + '\0', false},
+        {"bytes after the end", kMoveInTag, file + '\0' + '\0' + "C:\\", false},
+        {"an empty list", kMoveInTag, std::string(1, '\0'), false},
+        {"Purgix's tag", kHandOffTag, file + '\0' + '\0', false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ui_.Clear();
+        COPYDATASTRUCT data = {c.tag, static_cast<DWORD>(c.block.size()), const_cast<char*>(c.block.data())};
+        EXPECT_EQ(main.dialog.SendMessage(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)) != 0, c.taken);
+        Pump();
+        EXPECT_EQ(ui_.MessageTexts(), c.taken ? noDisk : std::vector<std::string>());
+    }
+    for (HWND target : {small.m_hWnd, main.dialog.m_hWnd}) {
+        ui_.Clear();
+        ::SendMessageA(target, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({file})), 0);
+        Pump();
+        EXPECT_EQ(ui_.MessageTexts(), noDisk) << (target == small.m_hWnd ? "the small window" : "the main dialog");
+    }
+    app_.m_pMainWnd = nullptr;
 }
