@@ -15,6 +15,7 @@ const UINT kFinished = WM_APP + 2;
 const UINT_PTR kProgressTimer = 1;
 const UINT kProgressEveryMs = 100;
 const int kBarRange = 1000;
+const int kQuestionClearance = 80;  // pixels between the window and the middle of the work area
 
 std::string Format(UINT id, const std::string& a, const std::string& b = std::string()) {
     char text[512];
@@ -93,6 +94,14 @@ CMoveInDlg::~CMoveInDlg() {
 }
 
 bool CMoveInDlg::OnInitDialog() {
+    // Above the middle of the work area: a question, which comes up in the middle, leaves it in view.
+    RECT work, own;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    GetWindowRect(&own);
+    const int width = own.right - own.left, height = own.bottom - own.top;
+    const int top = (work.top + work.bottom) / 2 - kQuestionClearance - height;
+    ::SetWindowPos(m_hWnd, nullptr, work.left + (work.right - work.left - width) / 2, top > work.top ? top : work.top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER);
     ::SendDlgItemMessageA(m_hWnd, IDC_MOVE_BAR, PBM_SETRANGE32, 0, kBarRange);
     SetDlgItemText(IDC_MOVE_FILE, AfxLoadString(IDS_MOVE_CHECKING));
     ::SetTimer(m_hWnd, kProgressTimer, kProgressEveryMs, nullptr);
@@ -161,8 +170,10 @@ LRESULT CMoveInDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         ShowProgress();
         const std::string& target = *reinterpret_cast<const std::string*>(lp);
         const UINT question = wp ? IDS_MOVE_MERGE_FOLDER : IDS_MOVE_REPLACE;
-        return Ui().ShowMessage(m_hWnd, target + AfxLoadString(question), AfxLoadString(IDS_APP_TITLE),
-                                MB_YESNO | MB_ICONQUESTION);
+        // Centred on the screen rather than on this window, so that the box leaves the progress (which
+        // file, how far) in view; task-modal, so nothing of Lockvale is used while it asks.
+        return Ui().ShowMessage(nullptr, target + AfxLoadString(question), AfxLoadString(IDS_APP_TITLE),
+                                MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL);
     }
     case kFinished:
         ::KillTimer(m_hWnd, kProgressTimer);

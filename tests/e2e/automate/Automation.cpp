@@ -65,6 +65,9 @@ const Automation::Command Automation::kCommands[] = {
     {"define-drive", &Automation::DefineDrive},
     {"wait-msgbox", &Automation::WaitMessageBox},
     {"check-file", &Automation::CheckFile},
+    {"same-file", &Automation::CheckSameFile},
+    {"hold", &Automation::HoldFile},
+    {"release", &Automation::ReleaseFile},
     {"write-file", &Automation::WriteFile},
     {"delete-file", &Automation::RemoveFile},
     {"missing", &Automation::CheckMissing},
@@ -439,6 +442,40 @@ void Automation::CheckFile(ArgReader& args) {
     throw Failure(path.text + " holds " + Quoted(GbkToUtf8(content)) + " (" + std::to_string(content.size()) +
                   " bytes)" + (op.match == Match::Exact ? ", expected " : ", which does not contain ") +
                   Quoted(GbkToUtf8(wanted)) + " (" + std::to_string(wanted.size()) + " bytes in GBK)");
+}
+
+void Automation::CheckSameFile(ArgReader& args) {
+    const Word& first = args.Next("the first file's path");
+    const Word& second = args.Next("the second file's path");
+    args.Done();
+    const std::string a = ReadWholeFile(Utf8ToGbk(UnixPathToWindows(first.text)));
+    const std::string b = ReadWholeFile(Utf8ToGbk(UnixPathToWindows(second.text)));
+    if (a == b) return;
+    size_t at = 0;
+    while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
+    throw Failure(first.text + " (" + std::to_string(a.size()) + " bytes) and " + second.text + " (" +
+                  std::to_string(b.size()) + " bytes) differ from byte " + std::to_string(at) + " on");
+}
+
+void Automation::HoldFile(ArgReader& args) {
+    const Word& path = args.Next("the file's path");
+    args.Done();
+    if (held_.count(path.text)) throw Failure(path.text + " is held already");
+    // Opened for reading and writing and shared with nobody, as a program that locks its file does.
+    HANDLE handle = CreateFileA(Utf8ToGbk(UnixPathToWindows(path.text)).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        throw Failure("cannot hold " + path.text + " (error " + std::to_string(GetLastError()) + ")");
+    held_[path.text] = handle;
+}
+
+void Automation::ReleaseFile(ArgReader& args) {
+    const Word& path = args.Next("the file's path");
+    args.Done();
+    auto found = held_.find(path.text);
+    if (found == held_.end()) throw Failure(path.text + " is not held");
+    CloseHandle(found->second);
+    held_.erase(found);
 }
 
 void Automation::WriteFile(ArgReader& args) {

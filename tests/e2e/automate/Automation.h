@@ -23,6 +23,9 @@ public:
     std::string DescribeWindows() const;
 
 private:
+    // Files held open by `hold`, by their script path.
+    std::map<std::string, HANDLE> held_;
+
     struct Command {
         const char* name;
         void (Automation::*run)(ArgReader&);
@@ -47,6 +50,9 @@ private:
     void DefineDrive(ArgReader& args);
     void WaitMessageBox(ArgReader& args);
     void CheckFile(ArgReader& args);
+    void CheckSameFile(ArgReader& args);
+    void HoldFile(ArgReader& args);
+    void ReleaseFile(ArgReader& args);
     void WriteFile(ArgReader& args);
     void RemoveFile(ArgReader& args);
     void CheckMissing(ArgReader& args);

@@ -40,6 +40,8 @@
 //   wait-msgbox [caption=T] [text=T] [process=P] [press=BUTTON] [timeout=MS]
 //                                               wait for a message box; press a button, or make it current
 //   check-file PATH (= | ~=) TEXT               compare a file's bytes with TEXT in GBK
+//   same-file PATH PATH                         check that two files hold the same bytes
+//   hold PATH | release PATH                    keep a file open, shared with nobody, until released
 //   write-file PATH TEXT                        make the file hold exactly TEXT in GBK (folders made)
 //   delete-file PATH                            delete a file if it is there
 //   missing PATH [timeout=MS]                   check that no file or folder PATH exists (or is gone within MS)

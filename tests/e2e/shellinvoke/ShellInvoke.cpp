@@ -1,12 +1,13 @@
-// shellinvoke CLSID [PATH ...]: does what Explorer does with a registered context-menu extension.
-// Makes CLSID through COM (in-process server from the registry), initialises it with a data object
-// of the PATHs (none: no selection, as on the recycle bin), adds its commands to a menu, prints the
-// first one's text, chooses it, and waits (at most two minutes) until the library says it may be
+// shellinvoke CLSID [--command N] [PATH ...]: does what Explorer does with a registered context-menu
+// extension. Makes CLSID through COM (in-process server from the registry), initialises it with a
+// data object of the PATHs (none: no selection, as on the recycle bin), adds its commands to a menu,
+// prints the text of command N (the first, 0, unless given), chooses it, and waits (at most two minutes) until the library says it may be
 // unloaded, that is until any hand-off it started has finished. Exit 0 when all of that worked.
 #include <windows.h>
 #include <shlobj.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -37,11 +38,17 @@ HRESULT CanUnload(const std::string& clsid) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: shellinvoke CLSID [PATH ...]\n");
+        std::fprintf(stderr, "usage: shellinvoke CLSID [--command N] [PATH ...]\n");
         return 2;
     }
     const std::string clsidText = argv[1];
-    std::vector<std::string> paths(argv + 2, argv + argc);
+    int first = 2;
+    UINT command = 0;
+    if (argc > 3 && std::string(argv[2]) == "--command") {
+        command = static_cast<UINT>(std::atoi(argv[3]));
+        first = 4;
+    }
+    std::vector<std::string> paths(argv + first, argv + argc);
     wchar_t wide[64] = {};
     ::MultiByteToWideChar(CP_ACP, 0, clsidText.c_str(), -1, wide, 64);
     CLSID clsid;
@@ -60,15 +67,15 @@ int main(int argc, char** argv) {
     if (FAILED(result)) return Fail("no IContextMenu", result);
     HMENU popup = ::CreatePopupMenu();
     result = menu->QueryContextMenu(popup, 0, 1, 0x7FFF, CMF_NORMAL);
-    if (FAILED(result) || HRESULT_CODE(result) < 1) return Fail("no command was added", result);
+    if (FAILED(result) || static_cast<UINT>(HRESULT_CODE(result)) <= command) return Fail("no such command was added", result);
     char text[128] = {};
-    ::GetMenuStringA(popup, 1, text, sizeof text, MF_BYCOMMAND);
+    ::GetMenuStringA(popup, 1 + command, text, sizeof text, MF_BYCOMMAND);
     std::printf("command: %s\n", text);
     ::DestroyMenu(popup);
 
     CMINVOKECOMMANDINFO info = {};
     info.cbSize = sizeof info;
-    info.lpVerb = MAKEINTRESOURCEA(0);
+    info.lpVerb = MAKEINTRESOURCEA(command);
     info.nShow = SW_SHOWNORMAL;
     result = menu->InvokeCommand(&info);
     menu->Release();
