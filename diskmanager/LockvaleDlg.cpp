@@ -327,6 +327,12 @@ void CLockvaleDlg::OnTrayAbout() {
 }
 
 void CLockvaleDlg::OnEndProgram() {
+    // The notification-area menu stays usable while the progress window runs: the disk must not be
+    // closed under a move.
+    if (moving_) {
+        Notice(AfxLoadString(IDS_MOVE_BUSY));
+        return;
+    }
     SecretDiskState& state = DiskState();
     if (state.mounted) {
         if (Ask(AfxLoadString(IDS_CONFIRM_EXIT)) != IDYES) return;
