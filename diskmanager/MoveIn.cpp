@@ -251,12 +251,19 @@ bool MoveIn::ReadFull(MoveFiles::File file, char* buffer, uint32_t& got) {
 MoveOutcome MoveIn::CopyOneFile(const Step& step) {
     HeldFile source(files_, files_.OpenRead(step.source));
     if (!source.Get()) return Fail(MoveOutcome::readFailed, step.source);
-    uint64_t size = 0;
-    const MoveFiles::Kind there = files_.Probe(step.target, size);
-    if (there != MoveFiles::Kind::none && !SetAside(step.target, there == MoveFiles::Kind::folder)) {
-        return Fail(MoveOutcome::writeFailed, step.target);
+    // Created first and looked at only when that fails: under Wine every look for a name that is not
+    // there reads the whole folder (names are matched without case), which made a move of many small
+    // files into one folder slow.
+    MoveFiles::File created = files_.CreateWrite(step.target);
+    if (!created) {
+        uint64_t size = 0;
+        const MoveFiles::Kind there = files_.Probe(step.target, size);
+        if (there == MoveFiles::Kind::none || !SetAside(step.target, there == MoveFiles::Kind::folder)) {
+            return Fail(MoveOutcome::writeFailed, step.target);
+        }
+        created = files_.CreateWrite(step.target);
     }
-    HeldFile copy(files_, files_.CreateWrite(step.target));
+    HeldFile copy(files_, created);
     if (!copy.Get()) return Fail(MoveOutcome::writeFailed, step.target);
     changes_.push_back({Change::madeFile, step.target, std::string(), false});
     for (;;) {
