@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "CurrentUser.h"
 #include "DiskServer.h"
 #include "VlrFormat.h"
 #include "VlrImage.h"
@@ -292,14 +293,9 @@ std::string TemporaryName(const std::string& folder) {
 }  // namespace
 
 bool ProtectRoot(const std::string& root) {
-    HANDLE token = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-    DWORD size = 0;
-    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> user(size ? size : 1);
-    const bool haveUser = ::GetTokenInformation(token, TokenUser, user.data(), size, &size) != FALSE;
-    ::CloseHandle(token);
-    if (!haveUser) return false;
+    std::vector<BYTE> user;
+    const PSID userSid = CurrentUserSid(user);
+    if (!userSid) return false;
 
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
     PSID system = nullptr, administrators = nullptr;
@@ -307,7 +303,7 @@ bool ProtectRoot(const std::string& root) {
               ::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
                                          0, &administrators);
     if (ok) {
-        PSID sids[] = {reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, system, administrators};
+        PSID sids[] = {userSid, system, administrators};
         DWORD aclSize = sizeof(ACL);
         for (PSID sid : sids) aclSize += sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + ::GetLengthSid(sid);
         std::vector<BYTE> acl(aclSize);

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "CurrentUser.h"
 #include "WineMountManager.h"
 
 namespace mountex {
@@ -22,15 +23,9 @@ std::string MountPointFor(char letter) {
 // itself further, to 0700). A disk is mounted on these folders, and what lands in them while no disk
 // is there must not be open to other users either.
 bool MakePrivate(const std::wstring& path) {
-    HANDLE token = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-    DWORD size = 0;
-    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> user(size ? size : 1);
-    const bool known = ::GetTokenInformation(token, TokenUser, user.data(), size, &size) != FALSE;
-    ::CloseHandle(token);
-    if (!known) return false;
-    PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+    std::vector<BYTE> user;
+    const PSID sid = CurrentUserSid(user);
+    if (!sid) return false;
     std::vector<BYTE> acl(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + ::GetLengthSid(sid));
     ACL* list = reinterpret_cast<ACL*>(acl.data());
     SECURITY_DESCRIPTOR descriptor;
