@@ -11,12 +11,12 @@
 #include "WineDrives.h"
 #include "WineMountManager.h"
 
-// The move into the secret disk on real files: the disk is a host folder given the letter M: (and,
+// The move into the secret disk on real files: the disk is a host folder given the letter J: (and,
 // where room matters, the 64 MB volume as K:), the originals live in the temp folder on C:.
 
 namespace {
 
-const char kDisk[] = "M:\\";
+const char kDisk[] = "J:\\";
 
 // Answers the questions from a script, records them, and cancels after a number of blocks.
 class ScriptedObserver : public MoveObserver {
@@ -124,10 +124,10 @@ protected:
         disk_ = WinePath(MOVE_DISK_DIR);
         TempFolder::RemoveTree(disk_);
         ASSERT_TRUE(::CreateDirectoryA(disk_.c_str(), nullptr));
-        ASSERT_TRUE(mountex::DefineUnixDrive('M', MOVE_DISK_DIR)) << "the test disk cannot be given a letter";
+        ASSERT_TRUE(mountex::DefineUnixDrive('J', MOVE_DISK_DIR)) << "the test disk cannot be given a letter";
     }
     void TearDown() override {
-        mountex::RemoveUnixDrive('M');
+        mountex::RemoveUnixDrive('J');
         TempFolder::RemoveTree(disk_);
     }
 
@@ -177,7 +177,7 @@ TEST_F(MoveInTest, VerifiedCopiesOfTreesAndGbkNames) {
     const std::vector<std::string> items = {folder, folder + "\\禱告.txt", file, folder + "\\"};
     ASSERT_EQ(Move(items, files), MoveOutcome::moved) << failedPath;
     EXPECT_EQ(moved, (std::vector<std::string>{folder, file}));
-    EXPECT_EQ(Tree("M:"), originals) << Describe(Tree("M:"));
+    EXPECT_EQ(Tree("J:"), originals) << Describe(Tree("J:"));
     EXPECT_EQ(Tree(source.Path()), originals) << "the originals are left for Purgix";
     EXPECT_TRUE(observer.asked.empty());
     const uint64_t bytes = 3 * MoveIn::kBlock + 3 + std::string("祈祷文").size();
@@ -200,17 +200,17 @@ TEST_F(MoveInTest, AFailureOrCancelLeavesTheDiskAsItWas) {
     const std::string deep = "\\资料\\子\\深.bin";
     const Case cases[] = {
         {"an original held open without read sharing", "", "", true, -1, MoveOutcome::readFailed, source.Path() + deep},
-        {"a copy that cannot be written", "M:" + deep, "", false, -1, MoveOutcome::writeFailed, "M:" + deep},
-        {"a copy that reads back changed", "", "M:" + deep, false, -1, MoveOutcome::compareFailed, "M:" + deep},
+        {"a copy that cannot be written", "J:" + deep, "", false, -1, MoveOutcome::writeFailed, "J:" + deep},
+        {"a copy that reads back changed", "", "J:" + deep, false, -1, MoveOutcome::compareFailed, "J:" + deep},
         {"cancelled in the middle of a file", "", "", false, 5, MoveOutcome::cancelled, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         // The disk holds a file the run replaces and a file of its own.
-        TempFolder::RemoveTree("M:\\禱.bin");
-        ASSERT_TRUE(WriteBytes("M:\\禱.bin", "older copy"));
-        ASSERT_TRUE(WriteBytes("M:\\mine.txt", "kept"));
-        const auto before = Tree("M:");
+        TempFolder::RemoveTree("J:\\禱.bin");
+        ASSERT_TRUE(WriteBytes("J:\\禱.bin", "older copy"));
+        ASSERT_TRUE(WriteBytes("J:\\mine.txt", "kept"));
+        const auto before = Tree("J:");
         HANDLE held = INVALID_HANDLE_VALUE;
         if (c.holdOpen) {
             held = ::CreateFileA((folder + "\\子\\深.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -228,8 +228,8 @@ TEST_F(MoveInTest, AFailureOrCancelLeavesTheDiskAsItWas) {
         EXPECT_EQ(failedPath, c.failedPath);
         EXPECT_TRUE(moved.empty()) << "nothing may go to Purgix";
         EXPECT_TRUE(leftovers.empty());
-        EXPECT_EQ(Tree("M:"), before) << Describe(Tree("M:"));
-        EXPECT_EQ(observer.asked, std::vector<std::string>{"M:\\禱.bin"});
+        EXPECT_EQ(Tree("J:"), before) << Describe(Tree("J:"));
+        EXPECT_EQ(observer.asked, std::vector<std::string>{"J:\\禱.bin"});
     }
 }
 
@@ -250,7 +250,7 @@ TEST_F(MoveInTest, RefusalsComeBeforeAnythingIsCopied) {
     }
     ASSERT_TRUE(::CreateDirectoryA((source / "另").c_str(), nullptr));
     ASSERT_TRUE(WriteBytes(source / "另\\禱.bin", "same name"));
-    ASSERT_TRUE(WriteBytes("M:\\disk.txt", "on the disk"));
+    ASSERT_TRUE(WriteBytes("J:\\disk.txt", "on the disk"));
     const std::string image = folder + "\\子\\深.bin";
     const std::string longPath = source.Path() + "\\" + std::string(259 - source.Path().size(), 'a');
     struct Case {
@@ -278,7 +278,7 @@ TEST_F(MoveInTest, RefusalsComeBeforeAnythingIsCopied) {
         EXPECT_TRUE(moved.empty());
         EXPECT_EQ(observer.blocks, 0) << "nothing may be copied";
         EXPECT_TRUE(observer.asked.empty());
-        EXPECT_EQ(Tree("M:"), (std::map<std::string, std::string>{{"disk.txt", "on the disk"}}));
+        EXPECT_EQ(Tree("J:"), (std::map<std::string, std::string>{{"disk.txt", "on the disk"}}));
         EXPECT_EQ(::GetFileAttributesA("K:\\大.bin"), INVALID_FILE_ATTRIBUTES);
         EXPECT_EQ(::GetFileAttributesA("K:\\禱.bin"), INVALID_FILE_ATTRIBUTES);
     }
@@ -313,19 +313,19 @@ TEST_F(MoveInTest, ANameOnTheDiskIsReplacedMergedOrSkipped) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        TempFolder::RemoveTree("M:\\禱.bin");
-        TempFolder::RemoveTree("M:\\资料");
-        ASSERT_TRUE(WriteBytes("M:\\禱.bin", "older copy"));
-        ASSERT_TRUE(::CreateDirectoryA("M:\\资料", nullptr));
-        ASSERT_TRUE(WriteBytes("M:\\资料\\禱告.txt", "older prayer"));
-        ASSERT_TRUE(WriteBytes("M:\\资料\\旧.txt", "old only"));
+        TempFolder::RemoveTree("J:\\禱.bin");
+        TempFolder::RemoveTree("J:\\资料");
+        ASSERT_TRUE(WriteBytes("J:\\禱.bin", "older copy"));
+        ASSERT_TRUE(::CreateDirectoryA("J:\\资料", nullptr));
+        ASSERT_TRUE(WriteBytes("J:\\资料\\禱告.txt", "older prayer"));
+        ASSERT_TRUE(WriteBytes("J:\\资料\\旧.txt", "old only"));
         observer = ScriptedObserver();
         observer.answers = {c.answer, c.answer};
         EXPECT_EQ(Move({file, folder}, files), MoveOutcome::moved) << failedPath;
-        EXPECT_EQ(observer.asked, (std::vector<std::string>{"M:\\禱.bin", "M:\\资料 (merge)"}));
+        EXPECT_EQ(observer.asked, (std::vector<std::string>{"J:\\禱.bin", "J:\\资料 (merge)"}));
         EXPECT_EQ(moved, c.moved);
         std::map<std::string, std::string> seen;
-        for (const auto& entry : Tree("M:"))
+        for (const auto& entry : Tree("J:"))
             if (entry.second != "<folder>") seen.insert(entry);
         EXPECT_EQ(seen, c.after) << Describe(seen) << "(nothing set aside may stay behind)";
     }
