@@ -262,7 +262,7 @@ TEST_F(MoveInTest, RefusalsComeBeforeAnythingIsCopied) {
     };
     const Case cases[] = {
         {"a path of 260 characters", {file, longPath}, kDisk, MoveOutcome::pathTooLong, longPath},
-        {"an item on the disk itself", {file, "m:\\disk.txt"}, kDisk, MoveOutcome::onSecretDisk, "m:\\disk.txt"},
+        {"an item on the disk itself", {file, "j:\\disk.txt"}, kDisk, MoveOutcome::onSecretDisk, "j:\\disk.txt"},
         {"the disk's image", {file, image}, kDisk, MoveOutcome::isDiskImage, image},
         {"a folder holding the image", {file, folder}, kDisk, MoveOutcome::isDiskImage, folder},
         {"a whole drive", {"D:\\"}, kDisk, MoveOutcome::driveRoot, "D:\\"},
