@@ -23,6 +23,25 @@ std::string Format(UINT id, const std::string& a, const std::string& b = std::st
     return text;
 }
 
+// The refusals and failures told as the path, then their text; a failure also says the run was undone.
+struct PathText {
+    MoveOutcome outcome;
+    UINT text;
+    bool undone;
+};
+const PathText kPathTexts[] = {
+    {MoveOutcome::pathTooLong, IDS_MOVE_PATH_TOO_LONG, false},
+    {MoveOutcome::onSecretDisk, IDS_MOVE_ON_DISK, false},
+    {MoveOutcome::isDiskImage, IDS_MOVE_IS_IMAGE, false},
+    {MoveOutcome::driveRoot, IDS_MOVE_DRIVE_ROOT, false},
+    {MoveOutcome::sameName, IDS_MOVE_SAME_NAME, false},
+    {MoveOutcome::missing, IDS_MOVE_MISSING, false},
+    {MoveOutcome::cannotList, IDS_MOVE_CANNOT_LIST, false},
+    {MoveOutcome::readFailed, IDS_MOVE_READ_FAILED, true},
+    {MoveOutcome::writeFailed, IDS_MOVE_WRITE_FAILED, true},
+    {MoveOutcome::compareFailed, IDS_MOVE_COMPARE_FAILED, true},
+};
+
 }  // namespace
 
 std::string MoveSizeText(uint64_t bytes) {
@@ -40,40 +59,22 @@ std::string MoveSizeText(uint64_t bytes) {
 }
 
 std::string MoveOutcomeText(const MoveIn& move, MoveOutcome outcome, bool handedOver) {
-    const std::string& path = move.FailedPath();
-    std::string text;
-    switch (outcome) {
-    case MoveOutcome::moved:
+    if (outcome == MoveOutcome::moved) {
         if (move.Moved().empty()) return std::string();
         return Format(handedOver ? IDS_MOVE_DONE : IDS_MOVE_NOT_HANDED, std::to_string(move.Moved().size()));
-    case MoveOutcome::pathTooLong:
-        return path + AfxLoadString(IDS_MOVE_PATH_TOO_LONG);
-    case MoveOutcome::onSecretDisk:
-        return path + AfxLoadString(IDS_MOVE_ON_DISK);
-    case MoveOutcome::isDiskImage:
-        return path + AfxLoadString(IDS_MOVE_IS_IMAGE);
-    case MoveOutcome::driveRoot:
-        return path + AfxLoadString(IDS_MOVE_DRIVE_ROOT);
-    case MoveOutcome::sameName:
-        return path + AfxLoadString(IDS_MOVE_SAME_NAME);
-    case MoveOutcome::missing:
-        return path + AfxLoadString(IDS_MOVE_MISSING);
-    case MoveOutcome::cannotList:
-        return path + AfxLoadString(IDS_MOVE_CANNOT_LIST);
-    case MoveOutcome::noRoom:
+    }
+    if (outcome == MoveOutcome::noRoom)
         return Format(IDS_MOVE_NO_ROOM, MoveSizeText(move.Needed()), MoveSizeText(move.Free()));
-    case MoveOutcome::readFailed:
-        text = path + AfxLoadString(IDS_MOVE_READ_FAILED) + AfxLoadString(IDS_MOVE_UNDONE);
-        break;
-    case MoveOutcome::writeFailed:
-        text = path + AfxLoadString(IDS_MOVE_WRITE_FAILED) + AfxLoadString(IDS_MOVE_UNDONE);
-        break;
-    case MoveOutcome::compareFailed:
-        text = path + AfxLoadString(IDS_MOVE_COMPARE_FAILED) + AfxLoadString(IDS_MOVE_UNDONE);
-        break;
-    case MoveOutcome::cancelled:
+    std::string text;
+    if (outcome == MoveOutcome::cancelled) {
         text = AfxLoadString(IDS_MOVE_CANCELLED);
-        break;
+    } else {
+        for (const PathText& entry : kPathTexts) {
+            if (entry.outcome != outcome) continue;
+            text = move.FailedPath() + AfxLoadString(entry.text);
+            if (!entry.undone) return text;
+            text += AfxLoadString(IDS_MOVE_UNDONE);
+        }
     }
     if (!move.Leftovers().empty()) {
         text += AfxLoadString(IDS_MOVE_LEFTOVERS);
