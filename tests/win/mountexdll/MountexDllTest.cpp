@@ -198,32 +198,21 @@ TEST_F(MountexDll, EveryRefusedCallChangesNothing) {
     }
 }
 
-TEST_F(MountexDll, ADiskOutlivesTheProcessThatMountedItAndALaterOneClosesIt) {
-    TempFolder folder("mountex");
-    const std::string image = folder / "disk.vlr";
-    const Password password("pass1234");
-    ASSERT_EQ(createImage_('T', image.c_str(), password.bytes, 100), 1);
-    ASSERT_TRUE(WriteBytes("T:\\note.txt", "written before"));
-    ASSERT_EQ(disMountDisk_('T'), 1);
-
-    ASSERT_EQ(CallInOwnProcess("mount T \"" + image + "\" pass1234"), 1);
-    EXPECT_EQ(ReadBytes("T:\\note.txt"), "written before") << "the disk is gone with the process that mounted it";
-    EXPECT_EQ(CallInOwnProcess("dismount T"), 1) << "a later process cannot close the disk";
-    EXPECT_FALSE(DriveUsed('T'));
-}
-
-TEST_F(MountexDll, AProgramWithoutAConsoleMakesAndOpensADiskWithItsPasswordOnly) {
+// Each call in a process of its own, a GUI program without a console as Lockvale is: the disk
+// outlives the process that made or mounted it, a later one closes it, and only its password opens it.
+TEST_F(MountexDll, ADiskOutlivesTheProcessThatMountedItAndOnlyItsPasswordOpensIt) {
     TempFolder folder("mountex");
     const std::string image = folder / "窗口.vlr";
     ASSERT_EQ(CallInOwnProcess("create T \"" + image + "\" pass1234"), 1) << "a GUI program cannot make a disk";
-    ASSERT_TRUE(WriteBytes("T:\\note.txt", "made by a GUI program"));
-    ASSERT_EQ(CallInOwnProcess("dismount T"), 1);
+    ASSERT_TRUE(WriteBytes("T:\\note.txt", "written before")) << "the disk is gone with the process that made it";
+    ASSERT_EQ(CallInOwnProcess("dismount T"), 1) << "a later process cannot close the disk";
 
     EXPECT_EQ(CallInOwnProcess("mount T \"" + image + "\" pass1235"), 0) << "a wrong password opened the disk";
     EXPECT_FALSE(DriveUsed('T'));
     ASSERT_EQ(CallInOwnProcess("mount T \"" + image + "\" pass1234"), 1) << "a GUI program cannot open its disk";
-    EXPECT_EQ(ReadBytes("T:\\note.txt"), "made by a GUI program");
-    EXPECT_EQ(CallInOwnProcess("dismount T"), 1);
+    EXPECT_EQ(ReadBytes("T:\\note.txt"), "written before") << "the disk is gone with the process that mounted it";
+    EXPECT_EQ(CallInOwnProcess("dismount T"), 1) << "a later process cannot close the disk";
+    EXPECT_FALSE(DriveUsed('T'));
 }
 
 namespace {
