@@ -1,7 +1,5 @@
 #include "ImageFile.h"
 
-#include "Threads.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -17,15 +15,15 @@
 #include <unistd.h>
 #endif
 
+#include "Threads.h"
+
 namespace vlr {
 
 #ifdef _WIN32
 namespace {
 // The C runtime has no pread/pwrite; seeks and transfers on one descriptor are paired under a lock.
 CLock gSeekLock;
-}
 
-namespace {
 // The handle becomes a C runtime descriptor, which owns it from then on. An image open here is shared
 // for reading only: another spelling of its path, in this process or another, can neither truncate
 // it nor write to it, nor delete or rename it while it is served.
